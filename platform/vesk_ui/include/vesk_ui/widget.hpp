@@ -1,0 +1,87 @@
+#pragma once
+// The Widget protocol: how the frame loop (window or screenshot) drives the
+// application's root widget. Per frame, in this order:
+//   sync          -> bring state up to date (the document is lent here)
+//   build_layout  -> describe the layout tree
+//   apply_layout  -> receive the solved rectangles of the same frame
+//   draw          -> paint everything, in logical pixels
+// handle_event runs between frames, once per input event. When
+// needs_animation_frame() answers false and no event arrives, the window
+// sleeps: a widget that animates must say so here.
+//
+// All calls come on the UI thread, one at a time.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "vesk_ui/clock.hpp"
+#include "vesk_ui/event.hpp"
+#include "vesk_ui/geometry.hpp"
+#include "vesk_ui/layout.hpp"
+
+namespace crdt {
+class Document;
+}
+
+namespace vesk_ui {
+
+class Painter;
+class TextRenderer;
+struct Theme;
+
+struct SyncContext {
+  crdt::Document* document = nullptr;  // lent for this call; null when none was opened
+  const Theme& theme;
+  TextRenderer& text;
+  Size window;  // logical pixels
+  double scale_factor = 1;
+  Instant now;
+};
+
+struct LayoutContext {
+  const Theme& theme;
+  TextRenderer& text;
+  Size window;  // logical pixels
+  double scale_factor = 1;
+};
+
+struct DrawContext {
+  Painter& painter;  // already scaled: draw in logical pixels
+  const Theme& theme;
+  TextRenderer& text;
+  Size window;  // logical pixels
+  double scale_factor = 1;
+  Instant now;
+};
+
+class Widget {
+ public:
+  virtual ~Widget() = default;
+
+  virtual std::string_view type_name() const { return "vesk_ui::Widget"; }
+  virtual std::string_view debug_name() const { return type_name(); }
+
+  virtual void sync(SyncContext& /*ctx*/) {}
+  // Default: one node named "root" filling the window.
+  virtual LayoutNode build_layout(const LayoutContext& /*ctx*/) { return LayoutNode::fill(); }
+  virtual void apply_layout(const LayoutResult& /*layout*/) {}
+  virtual void draw(DrawContext& ctx) = 0;
+  // Surfaces that float above everything else (menus, the detached call
+  // card); drawn after draw() in the same frame.
+  virtual void draw_floating_surfaces(DrawContext& /*ctx*/) {}
+
+  // Answers whether the event was handled. `scale_factor` turns the event's
+  // physical pixels into logical ones.
+  virtual bool handle_event(const Event& /*event*/, double /*scale_factor*/) { return false; }
+
+  virtual bool needs_animation_frame() const { return false; }
+  // Hands over and clears a one-shot request for one more frame.
+  virtual bool take_redraw_request() { return false; }
+
+  virtual Rect bounds() const { return {}; }
+  // The operation kinds this widget handles (for the action host).
+  virtual std::vector<std::string> operation_kinds() const { return {}; }
+};
+
+}  // namespace vesk_ui
