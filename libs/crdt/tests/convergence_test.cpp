@@ -79,7 +79,7 @@ class Network {
   std::size_t sent_ = 0;
 };
 
-TEST(Convergence, ReplicasOverALossyNetworkEndIdentical) {
+TEST(CrdtConvergence, ReplicasOverALossyNetworkEndIdentical) {
   for (std::uint32_t seed = 1; seed <= 12; ++seed) {
     const std::size_t n = 3 + seed % 3;
     Network net(n, seed);
@@ -115,7 +115,7 @@ TEST(Convergence, ReplicasOverALossyNetworkEndIdentical) {
   }
 }
 
-TEST(Convergence, TwoReplicasMeetInOneRoundTripPlusAck) {
+TEST(CrdtConvergence, TwoReplicasMeetInOneRoundTripPlusAck) {
   Document a(testing::actor_of(1)), b(testing::actor_of(2));
   for (int i = 0; i < 20; ++i) {
     ASSERT_TRUE(a.put(ObjId::root(), "a" + std::to_string(i), std::int64_t{i}).ok());
@@ -154,7 +154,7 @@ TEST(Convergence, TwoReplicasMeetInOneRoundTripPlusAck) {
   EXPECT_FALSE(b.generate_sync_message(sb));
 }
 
-TEST(Convergence, BadSyncMessagesAreRefusedWithoutEffect) {
+TEST(CrdtConvergence, BadSyncMessagesAreRefusedWithoutEffect) {
   Document a(testing::actor_of(1)), b(testing::actor_of(2));
   ASSERT_TRUE(a.put(ObjId::root(), "k", std::string("v")).ok());
   SyncState sa, sb, sb2;

@@ -11,7 +11,7 @@ namespace {
 using testing::actor_of;
 const ObjId kRoot = ObjId::root();
 
-TEST(Document, ScalarsReadBackExactlyAndOnlyAsTheirOwnKind) {
+TEST(CrdtDocument, ScalarsReadBackExactlyAndOnlyAsTheirOwnKind) {
   Document d;
   const std::vector<std::pair<std::string, Scalar>> cases = {
       {"null", Null{}},
@@ -38,7 +38,7 @@ TEST(Document, ScalarsReadBackExactlyAndOnlyAsTheirOwnKind) {
   EXPECT_FALSE(d.get(kRoot, "missing"));
 }
 
-TEST(Document, KeysComeInByteOrderAndObjectsNest) {
+TEST(CrdtDocument, KeysComeInByteOrderAndObjectsNest) {
   Document d;
   for (const char* k : {"b", "a", "B", "\xc3\xa9", "aa", ""})
     ASSERT_TRUE(d.put(kRoot, k, true).ok());
@@ -64,7 +64,7 @@ TEST(Document, KeysComeInByteOrderAndObjectsNest) {
   EXPECT_TRUE(d.delete_key(kRoot, "m").ok()) << "deleting a missing key is a no-op";
 }
 
-TEST(Document, ListInsertSetDelete) {
+TEST(CrdtDocument, ListInsertSetDelete) {
   Document d;
   auto l = d.put_object(kRoot, "l", ObjType::List).value();
   ASSERT_TRUE(d.insert(l, 0, std::string("b")).ok());
@@ -98,7 +98,7 @@ TEST(Document, ListInsertSetDelete) {
   EXPECT_EQ(d.pending_ops(), ops);
 }
 
-TEST(Document, TextCountsCodePointsAndRepairsBadUtf8) {
+TEST(CrdtDocument, TextCountsCodePointsAndRepairsBadUtf8) {
   Document d;
   auto t = d.put_object(kRoot, "t", ObjType::Text).value();
   ASSERT_TRUE(d.splice_text(t, 0, 0, "h\xc3\xa9llo \xf0\x9f\x99\x82!").ok());
@@ -113,7 +113,7 @@ TEST(Document, TextCountsCodePointsAndRepairsBadUtf8) {
   EXPECT_EQ(d.length(t), 10u);
 }
 
-TEST(Document, SpliceTextDiffedTouchesOnlyTheDifference) {
+TEST(CrdtDocument, SpliceTextDiffedTouchesOnlyTheDifference) {
   struct Case {
     std::string from, to;
   };
@@ -152,7 +152,7 @@ TEST(Document, SpliceTextDiffedTouchesOnlyTheDifference) {
   EXPECT_EQ(a.text(t), "hello brave world!");
 }
 
-TEST(Document, CommitMakesOneChangeWithHashAndHeads) {
+TEST(CrdtDocument, CommitMakesOneChangeWithHashAndHeads) {
   Document d(actor_of(7));
   EXPECT_EQ(d.actor(), actor_of(7));
   EXPECT_FALSE(d.commit()) << "no ops, no change";
@@ -176,7 +176,7 @@ TEST(Document, CommitMakesOneChangeWithHashAndHeads) {
   EXPECT_EQ(e.commit(1000), h1);
 }
 
-TEST(Document, ChangedObjectsNameWhatChanged) {
+TEST(CrdtDocument, ChangedObjectsNameWhatChanged) {
   Document a(actor_of(1));
   auto m = a.put_object(kRoot, "m", ObjType::Map).value();
   auto t = a.put_object(kRoot, "t", ObjType::Text).value();
@@ -200,7 +200,7 @@ TEST(Document, ChangedObjectsNameWhatChanged) {
   EXPECT_EQ(b.get(changed[0], "k")->boolean(), true) << "the event names b's id of that map";
 }
 
-TEST(Document, SaveLoadKeepsContentHistoryAndHeads) {
+TEST(CrdtDocument, SaveLoadKeepsContentHistoryAndHeads) {
   Document d(actor_of(3));
   auto l = d.put_object(kRoot, "l", ObjType::List).value();
   for (int i = 0; i < 50; ++i) {

@@ -27,7 +27,7 @@ ObjId text_at(const Document& d, const char* key) {
   return d.get(kRoot, key)->object(ObjType::Text).value();
 }
 
-TEST(Merge, ConcurrentPutsKeepOneWinnerAndAllConflicts) {
+TEST(CrdtMerge, ConcurrentPutsKeepOneWinnerAndAllConflicts) {
   Document a(actor_of(1)), b(actor_of(2));
   ASSERT_TRUE(a.put(kRoot, "k", std::string("a")).ok());
   a.commit();
@@ -48,7 +48,7 @@ TEST(Merge, ConcurrentPutsKeepOneWinnerAndAllConflicts) {
   EXPECT_EQ(*b.get(kRoot, "k")->str(), "c");
 }
 
-TEST(Merge, HigherCounterWinsOverActorOrder) {
+TEST(CrdtMerge, HigherCounterWinsOverActorOrder) {
   Document a(actor_of(1)), b(actor_of(2));
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(a.put(kRoot, "x", std::int64_t{i}).ok());
   a.commit();
@@ -58,7 +58,7 @@ TEST(Merge, HigherCounterWinsOverActorOrder) {
   EXPECT_NE(merged(a, b).find("k:'a'|'b'"), std::string::npos);
 }
 
-TEST(Merge, ConcurrentTypingNeverInterleaves) {
+TEST(CrdtMerge, ConcurrentTypingNeverInterleaves) {
   struct Case {
     const char* name;
     bool backwards;  // typing each character before the previous one
@@ -89,7 +89,7 @@ TEST(Merge, ConcurrentTypingNeverInterleaves) {
   }
 }
 
-TEST(Merge, ConcurrentInsertsAtOnePlaceOrderTheSameEverywhere) {
+TEST(CrdtMerge, ConcurrentInsertsAtOnePlaceOrderTheSameEverywhere) {
   Document base(actor_of(1));
   auto l = base.put_object(kRoot, "l", ObjType::List).value();
   ASSERT_TRUE(base.insert(l, 0, std::int64_t{0}).ok());
@@ -114,7 +114,7 @@ TEST(Merge, ConcurrentInsertsAtOnePlaceOrderTheSameEverywhere) {
   EXPECT_EQ(x.length(x.get(kRoot, "l")->object(ObjType::List).value()), 9u);
 }
 
-TEST(Merge, DeletesAreIdempotentAndSetLosesToDelete) {
+TEST(CrdtMerge, DeletesAreIdempotentAndSetLosesToDelete) {
   Document a(actor_of(1));
   auto l = a.put_object(kRoot, "l", ObjType::List).value();
   auto t = a.put_object(kRoot, "t", ObjType::Text).value();
@@ -137,7 +137,7 @@ TEST(Merge, DeletesAreIdempotentAndSetLosesToDelete) {
   EXPECT_NE(m.find("t:\"aXf\""), std::string::npos) << m;
 }
 
-TEST(Merge, WritesIntoADetachedObjectStayInvisibleEverywhere) {
+TEST(CrdtMerge, WritesIntoADetachedObjectStayInvisibleEverywhere) {
   Document a(actor_of(1));
   auto m = a.put_object(kRoot, "m", ObjType::Map).value();
   ASSERT_TRUE(a.put(m, "x", std::int64_t{1}).ok());
@@ -153,7 +153,7 @@ TEST(Merge, WritesIntoADetachedObjectStayInvisibleEverywhere) {
   EXPECT_EQ(merged(a, b), "{}");
 }
 
-TEST(Merge, ChangesArrivingOutOfOrderWaitForTheirDependencies) {
+TEST(CrdtMerge, ChangesArrivingOutOfOrderWaitForTheirDependencies) {
   Document a(actor_of(1));
   auto t = a.put_object(kRoot, "t", ObjType::Text).value();
   std::vector<std::vector<std::uint8_t>> steps;
@@ -173,7 +173,7 @@ TEST(Merge, ChangesArrivingOutOfOrderWaitForTheirDependencies) {
   EXPECT_EQ(b.changes_count(), a.changes_count());
 }
 
-TEST(Merge, ABadChangeLeavesTheDocumentUnchanged) {
+TEST(CrdtMerge, ABadChangeLeavesTheDocumentUnchanged) {
   Document a(actor_of(1));
   ASSERT_TRUE(a.put(kRoot, "k", true).ok());
   a.commit();

@@ -169,7 +169,7 @@ void step(Document& d, Model& m, std::mt19937& rng) {
   }
 }
 
-TEST(Model, RandomOperationSequencesMatchTheReference) {
+TEST(CrdtModel, RandomOperationSequencesMatchTheReference) {
   for (std::uint32_t seed = 1; seed <= 40; ++seed) {
     std::mt19937 rng(seed);
     Document d(testing::actor_of(1));
@@ -194,7 +194,7 @@ TEST(Model, RandomOperationSequencesMatchTheReference) {
   }
 }
 
-TEST(Model, LongTextEditingMatchesAString) {
+TEST(CrdtModel, LongTextEditingMatchesAString) {
   // Enough elements to split the sequence into many chunks.
   std::mt19937 rng(7);
   Document d(testing::actor_of(1));
