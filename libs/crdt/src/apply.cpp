@@ -239,24 +239,27 @@ std::optional<ChangeHash> Document::Impl::commit(std::optional<std::int64_t> tim
 
 base::Status Document::Impl::validate(const Change& c, std::uint32_t author) const {
   std::unordered_map<OpId, ObjType> created;
+  // Elements this change inserts, by first counter: {end counter, object}.
   struct NewElems {
+    std::uint64_t end;
     OpId obj;
-    std::uint64_t begin, end;
   };
-  std::vector<NewElems> fresh;
+  std::map<std::uint64_t, NewElems> fresh;
   auto type_of = [&](OpId obj) -> std::optional<ObjType> {
     if (auto* o = find(obj)) return o->type;
     if (auto it = created.find(obj); it != created.end()) return it->second;
     return std::nullopt;
   };
-  auto fresh_range = [&](OpId obj, OpId id) -> const NewElems* {
-    if (id.actor_index() != author) return nullptr;
-    for (auto& f : fresh)
-      if (f.obj == obj && id.counter() >= f.begin && id.counter() < f.end) return &f;
-    return nullptr;
+  // The end of the fresh range holding `id` inside `obj`, or 0.
+  auto fresh_end = [&](OpId obj, OpId id) -> std::uint64_t {
+    if (id.actor_index() != author) return 0;
+    auto it = fresh.upper_bound(id.counter());
+    if (it == fresh.begin()) return 0;
+    --it;
+    return id.counter() < it->second.end && it->second.obj == obj ? it->second.end : 0;
   };
   auto elem_exists = [&](OpId obj, OpId id) {
-    if (fresh_range(obj, id)) return true;
+    if (fresh_end(obj, id)) return true;
     auto* o = find(obj);
     return o && o->seq && o->seq->contains(id);
   };
@@ -281,7 +284,7 @@ base::Status Document::Impl::validate(const Change& c, std::uint32_t author) con
         if ((op.ref.counter() && !elem_exists(op.obj, op.ref)) ||
             (op.right.counter() && !elem_exists(op.obj, op.right)))
           return base::make_error("change refused: insert next to an unknown element");
-        fresh.push_back({op.obj, id.counter(), id.counter() + op.width()});
+        fresh.emplace(id.counter(), NewElems{id.counter() + op.width(), op.obj});
         break;
       case OpKind::Set:
       case OpKind::SetObject:
@@ -295,8 +298,8 @@ base::Status Document::Impl::validate(const Change& c, std::uint32_t author) con
           const auto* o = find(op.obj);
           while (at < end) {
             const OpId e(at, s.start.actor_index());
-            if (auto* f = fresh_range(op.obj, e)) {
-              at = f->end;
+            if (auto end = fresh_end(op.obj, e)) {
+              at = end;
             } else if (auto p = o && o->seq ? o->seq->find_id(e) : std::nullopt) {
               const auto& r = o->seq->run_at(*p);
               at = r.counter + r.len;

@@ -33,6 +33,8 @@ void put_id(Writer& w, OpId id, IdBase base = {}) {
   w.svar(static_cast<std::int64_t>(base.counter - id.counter()));
 }
 
+}  // namespace
+
 void put_scalar(Writer& w, const Scalar& s) {
   switch (s.index()) {
     case 0:
@@ -55,6 +57,30 @@ void put_scalar(Writer& w, const Scalar& s) {
       break;
   }
 }
+
+Scalar get_scalar(Reader& r) {
+  switch (r.u8()) {
+    case kNull:
+      return Null{};
+    case kStr:
+      return r.str();
+    case kI64:
+      return r.svar();
+    case kU64:
+      return r.uvar();
+    case kF64:
+      return std::bit_cast<double>(r.u64le());
+    case kFalse:
+      return false;
+    case kTrue:
+      return true;
+    default:
+      r.fail();
+      return Null{};
+  }
+}
+
+namespace {
 
 void put_pred(Writer& w, const std::vector<OpId>& pred, IdBase base) {
   w.uvar(pred.size());
@@ -291,18 +317,6 @@ std::optional<Change> decode_change(std::span<const std::uint8_t> bytes) {
   if (again.size() != bytes.size() || !std::equal(again.begin(), again.end(), bytes.begin()))
     return std::nullopt;
   return c;
-}
-
-void encode_op_relative(Writer& ops, Writer& text, const Op& op, std::uint64_t counter) {
-  encode_op(ops, op, {true, counter}, text);
-}
-
-bool decode_op_relative(Reader& ops, Reader& text, std::size_t n_actors, std::uint64_t counter,
-                        Op& op) {
-  Decoder d{ops, n_actors, {true, counter}};
-  const bool ok = decode_op(d, op, &text);
-  ops = d.r;
-  return ok && ops.ok();
 }
 
 ChangeHash hash_bytes(std::span<const std::uint8_t> bytes) {

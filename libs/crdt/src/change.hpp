@@ -80,11 +80,9 @@ std::vector<std::uint8_t> encode_change(const Change& change);
 // range, invalid UTF-8, zero-width inserts, counter overflow, non-canonical
 // bytes (so a decoded change re-encodes to the same bytes and hash).
 std::optional<Change> decode_change(std::span<const std::uint8_t> bytes);
-// The snapshot form of one op: ids relative to the op's own counter (so a run
-// of typing repeats the same bytes), inserted text in a stream of its own.
-void encode_op_relative(Writer& ops, Writer& text, const Op& op, std::uint64_t counter);
-bool decode_op_relative(Reader& ops, Reader& text, std::size_t n_actors, std::uint64_t counter,
-                        Op& op);
+// Scalar values in the change encoding, shared with the snapshot codec.
+void put_scalar(Writer& w, const Scalar& s);
+Scalar get_scalar(Reader& r);
 ChangeHash hash_bytes(std::span<const std::uint8_t> bytes);
 
 }  // namespace crdt::detail

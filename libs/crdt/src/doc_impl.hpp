@@ -19,6 +19,9 @@
 
 namespace crdt::detail {
 
+// The compressed, self-describing form of a snapshot body (thread-safe).
+std::vector<std::uint8_t> pack_snapshot(const std::vector<std::uint8_t>& body);
+
 struct ActorHash {
   std::size_t operator()(const ActorId& a) const {
     std::size_t h;
@@ -137,6 +140,7 @@ struct Document::Impl {
   std::vector<std::uint32_t> changes_missing_from(
       const std::unordered_map<ActorId, std::uint64_t, detail::ActorHash>& have) const;
   std::unordered_map<ActorId, std::uint64_t, detail::ActorHash> version_vector() const;
+  std::vector<std::uint8_t> snapshot_body() const;
   std::vector<std::uint8_t> save() const;
 };
 

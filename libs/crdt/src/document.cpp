@@ -327,8 +327,11 @@ std::size_t Document::pending_ops() const {
 
 std::optional<ChangeHash> Document::commit(std::optional<std::int64_t> time) {
   auto hash = impl_->commit(time);
-  if (hash && impl_->storage && impl_->storage->should_compact())
-    impl_->storage->compact(impl_->save());
+  if (hash && impl_->storage && impl_->storage->should_compact()) {
+    // Only the cheap part runs here; compression and the disk are elsewhere.
+    impl_->storage->compact(
+        [body = impl_->snapshot_body()] { return detail::pack_snapshot(body); });
+  }
   return hash;
 }
 

@@ -1,22 +1,24 @@
 // The compact whole-document form (Document::save / load, and the snapshot
 // record of the file):
 //
-//   "VESKSNAP" | u32 version | uvar body length | zlib(body)
+//   "VESKSNAP" | u32 version | uvar body length | xz(body)
 //   body: uvar n_actors, 16 bytes each | uvar n_changes |
-//         four streams, each uvar length + bytes: meta, deps, ops, text
+//         streams, each uvar length + bytes: change meta, deps, then the op
+//         columns (kind, object, left/target ids, right ids, lengths, text, rest)
 //
 // Every change keeps its exact content, so loading re-encodes it and the hash
 // comes out the same; hashes themselves are not stored. Fields that repeat
 // from change to change (author, ops counter, time, "depends on the previous
-// change") are deltas in streams of their own, which zlib then squeezes.
+// change") are deltas in streams of their own, which LZMA2 then squeezes.
 
-#include <zlib.h>
+#include <lzma.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "bytes.hpp"
 #include "doc_impl.hpp"
+#include "op_columns.hpp"
 
 namespace crdt {
 
@@ -30,8 +32,9 @@ constexpr std::uint32_t kSnapVersion = 1;
 constexpr std::uint64_t kMaxBody = 1ull << 31;
 }  // namespace
 
-std::vector<std::uint8_t> Document::Impl::save() const {
-  Writer meta, deps, ops, text;
+std::vector<std::uint8_t> Document::Impl::snapshot_body() const {
+  Writer meta, deps;
+  detail::OpColumnWriter ops;
   std::uint64_t max_end = 1;
   std::int64_t last_time = 0;
   for (std::size_t i = 0; i < changes.size(); ++i) {
@@ -53,7 +56,7 @@ std::vector<std::uint8_t> Document::Impl::save() const {
     }
     std::uint64_t counter = rec.start_op;
     for (const auto& op : c->ops) {
-      detail::encode_op_relative(ops, text, op, counter);
+      ops.put(op, counter);
       counter += op.width();
     }
   }
@@ -61,15 +64,20 @@ std::vector<std::uint8_t> Document::Impl::save() const {
   body.uvar(actors.size());
   for (auto& a : actors) body.raw(a.data(), a.size());
   body.uvar(changes.size());
-  for (Writer* w : {&meta, &deps, &ops, &text}) body.bytes(w->buf());
+  body.bytes(meta.buf());
+  body.bytes(deps.buf());
+  ops.write_to(body);
 
-  uLongf bound = compressBound(static_cast<uLong>(body.size()));
-  std::vector<std::uint8_t> packed(bound);
-  if (compress2(packed.data(), &bound, body.buf().data(), static_cast<uLong>(body.size()), 6) !=
-      Z_OK)
-    bound = 0;
-  packed.resize(bound);
+  return body.take();
+}
 
+std::vector<std::uint8_t> detail::pack_snapshot(const std::vector<std::uint8_t>& body) {
+  std::vector<std::uint8_t> packed(lzma_stream_buffer_bound(body.size()));
+  std::size_t used = 0;
+  if (lzma_easy_buffer_encode(6, LZMA_CHECK_CRC32, nullptr, body.data(), body.size(), packed.data(),
+                              &used, packed.size()) != LZMA_OK)
+    used = 0;
+  packed.resize(used);
   Writer out;
   out.raw(kSnapMagic, sizeof kSnapMagic);
   out.u32le(kSnapVersion);
@@ -77,6 +85,47 @@ std::vector<std::uint8_t> Document::Impl::save() const {
   out.raw(packed.data(), packed.size());
   return out.take();
 }
+
+std::vector<std::uint8_t> Document::Impl::save() const {
+  return detail::pack_snapshot(snapshot_body());
+}
+
+namespace {
+// Inflates into exactly `size` bytes; refuses anything that decodes to more or
+// less, without ever allocating more than the header announced.
+bool unpack(std::span<const std::uint8_t> packed, std::vector<std::uint8_t>& out,
+            std::uint64_t size) {
+  lzma_stream strm = LZMA_STREAM_INIT;
+  if (lzma_stream_decoder(&strm, 1ull << 28, 0) != LZMA_OK) return false;
+  out.resize(std::min<std::uint64_t>(size, 1u << 20));
+  strm.next_in = packed.data();
+  strm.avail_in = packed.size();
+  strm.next_out = out.data();
+  strm.avail_out = out.size();
+  lzma_ret ret = LZMA_OK;
+  while (ret == LZMA_OK) {
+    if (strm.avail_out == 0) {
+      if (out.size() >= size) {
+        // Full: only the end of the stream may follow.
+        std::uint8_t extra;
+        strm.next_out = &extra;
+        strm.avail_out = 1;
+        ret = lzma_code(&strm, LZMA_FINISH);
+        if (strm.avail_out == 0) ret = LZMA_DATA_ERROR;
+        break;
+      }
+      const std::size_t done = out.size();
+      out.resize(std::min<std::uint64_t>(size, done * 2));
+      strm.next_out = out.data() + done;
+      strm.avail_out = out.size() - done;
+    }
+    ret = lzma_code(&strm, LZMA_FINISH);
+  }
+  const std::uint64_t produced = strm.total_out;
+  lzma_end(&strm);
+  return ret == LZMA_STREAM_END && produced == size;
+}
+}  // namespace
 
 // Applies every change of a snapshot to `impl` (changes it already has are
 // skipped). Refuses the whole snapshot when any part is malformed.
@@ -91,11 +140,8 @@ base::Status load_snapshot(Document::Impl& impl, std::span<const std::uint8_t> b
     return base::make_error("saved document has format version " + std::to_string(version));
   const std::uint64_t body_len = in.uvar();
   if (!in.ok() || body_len > kMaxBody) return base::make_error("saved document header is corrupt");
-  std::vector<std::uint8_t> body(body_len);
-  auto packed = in.take(in.remaining());
-  uLongf got = static_cast<uLongf>(body_len);
-  if (uncompress(body.data(), &got, packed.data(), static_cast<uLong>(packed.size())) != Z_OK ||
-      got != body_len)
+  std::vector<std::uint8_t> body;
+  if (!unpack(in.take(in.remaining()), body, body_len))
     return base::make_error("saved document is corrupt (cannot decompress)");
 
   Reader r(body);
@@ -107,8 +153,9 @@ base::Status load_snapshot(Document::Impl& impl, std::span<const std::uint8_t> b
   }
   const std::size_t n = r.count(0);
   if (n > body_len) return base::make_error("saved document is corrupt (change count)");
-  Reader meta(r.bytes()), deps(r.bytes()), ops(r.bytes()), text(r.bytes());
-  if (!r.ok()) return base::make_error("saved document is corrupt (streams)");
+  Reader meta(r.bytes()), deps(r.bytes());
+  detail::OpColumnReader ops;
+  if (!ops.read_from(r) || !r.ok()) return base::make_error("saved document is corrupt (streams)");
 
   std::vector<ChangeHash> hashes;
   hashes.reserve(n);
@@ -149,12 +196,11 @@ base::Status load_snapshot(Document::Impl& impl, std::span<const std::uint8_t> b
         return corrupt("dependencies");
     }
     if (c.start_op == 0 || c.start_op > (1ull << 62)) return corrupt("op counter");
-    if (!meta.ok() || !deps.ok() || n_ops > ops.remaining()) return corrupt("change header");
+    if (!meta.ok() || !deps.ok() || n_ops > body_len) return corrupt("change header");
     c.ops.resize(n_ops);
     std::uint64_t counter = c.start_op;
     for (auto& op : c.ops) {
-      if (!detail::decode_op_relative(ops, text, c.actors.size(), counter, op))
-        return corrupt("operation");
+      if (!ops.get(op, counter, c.actors.size())) return corrupt("operation");
       counter += op.width();
     }
     max_end = std::max(max_end, counter);

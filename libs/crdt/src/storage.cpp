@@ -255,13 +255,13 @@ bool Storage::should_compact() const {
          log_bytes_ > snapshot_bytes_;
 }
 
-void Storage::compact(std::vector<std::uint8_t> snapshot) {
+void Storage::compact(std::function<std::vector<std::uint8_t>()> make) {
   {
     std::unique_lock lock(mu_);
     if (compacting_) return;
     compacting_ = true;
     carry_.clear();
-    pending_snapshot_ = std::move(snapshot);
+    pending_snapshot_ = std::move(make);
   }
   wake_.notify_all();
 }
@@ -269,8 +269,8 @@ void Storage::compact(std::vector<std::uint8_t> snapshot) {
 void Storage::run() {
   std::unique_lock lock(mu_);
   for (;;) {
-    wake_.wait(lock, [&] { return stop_ || written_ > synced_ || !pending_snapshot_.empty(); });
-    if (!pending_snapshot_.empty()) {
+    wake_.wait(lock, [&] { return stop_ || written_ > synced_ || pending_snapshot_; });
+    if (pending_snapshot_) {
       do_compact(lock);
       continue;
     }
@@ -294,9 +294,10 @@ void Storage::run() {
 }
 
 void Storage::do_compact(std::unique_lock<std::mutex>& lock) {
-  auto snapshot = std::move(pending_snapshot_);
-  pending_snapshot_.clear();
+  auto make = std::move(pending_snapshot_);
+  pending_snapshot_ = nullptr;
   lock.unlock();
+  const auto snapshot = make();
   auto tmp = path_;
   tmp += ".compact";
   int t = ::open(tmp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);

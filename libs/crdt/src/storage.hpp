@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -61,8 +62,9 @@ class Storage {
   // Waits until everything appended so far is on the disk.
   base::Status flush();
   bool should_compact() const;
-  // Replaces the file with `snapshot` plus what is appended from now on.
-  void compact(std::vector<std::uint8_t> snapshot);
+  // Replaces the file with the snapshot `make` produces (on the background
+  // thread) plus what is appended from now on.
+  void compact(std::function<std::vector<std::uint8_t>()> make);
 
  private:
   Storage() = default;
@@ -85,7 +87,7 @@ class Storage {
   bool stop_ = false;
   bool compacting_ = false;
   int flush_waiters_ = 0;
-  std::vector<std::uint8_t> pending_snapshot_;
+  std::function<std::vector<std::uint8_t>()> pending_snapshot_;
   std::vector<std::uint8_t> carry_;  // records appended while a compaction runs
   std::thread thread_;
 };
