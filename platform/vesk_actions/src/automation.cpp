@@ -92,7 +92,12 @@ json invoke(AutomationHost& host, const json& params, std::optional<RequestError
     return nullptr;
   }
   ActionArgs args;
-  if (value) args.set("value", *value);
+  if (value) {
+    args.set("value", *value);
+  } else if (spec->parameter() && spec->parameter()->is_default) {
+    // A default text is what an untouched field would hold.
+    args.set("value", spec->parameter()->placeholder);
+  }
   const EncodedAction encoded = spec->encode(args);
   auto performed = host.perform(encoded);
   if (!performed.ok()) {

@@ -40,6 +40,10 @@ class FakeHost final : public AutomationHost {
     r.with_action(ActionSpec("delete", "Delete channel", [](const ActionArgs&) {
                     return EncodedAction{"app.action", "delete", std::nullopt};
                   }).destructive());
+    r.with_action(ActionSpec("react", "React", [](const ActionArgs& a) {
+                    return EncodedAction{
+                        "app.action", "react " + a.text("value").value_or("<none>"), std::nullopt};
+                  }).with_default_parameter("Emoji", "👍"));
     r.with_action(ActionSpec("open", "Open", [](const ActionArgs&) {
       return EncodedAction{"app.operation", "open", OperationType::View};
     }));
@@ -130,6 +134,14 @@ TEST_F(EndpointTest, ListsResolvesAndInvokesThroughTheClient) {
   EXPECT_EQ(posted["ok"], true) << posted.dump();
   ASSERT_EQ(host.performed.size(), 1u);
   EXPECT_EQ(host.performed[0].payload, "hello 👋");
+
+  // Without a value, a parameter with a default text gets it; one without
+  // a default reaches the encoder absent.
+  call_words({"invoke", "app.channel:c_1", "react"});
+  call_words({"invoke", "app.channel:c_1", "post"});
+  ASSERT_EQ(host.performed.size(), 3u);
+  EXPECT_EQ(host.performed[1].payload, "react 👍");
+  EXPECT_EQ(host.performed[2].payload, "");
 
   // The host's error text reaches the client unchanged.
   auto failed = call_words({"invoke", "app.channel:c_1", "open"});

@@ -1,0 +1,91 @@
+#pragma once
+// Where every message of the document lives, by id. SendMessage must know
+// whether an id exists anywhere and every message action must find its target;
+// walking all channels for that would cost a scan of the whole document per
+// action. The index follows the engine's change events: only the message
+// lists the engine reports as changed are compared again, and the writes made
+// through this module update it directly.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "crdt/document.hpp"
+
+namespace chat::doc {
+
+struct StringHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+template <typename V>
+using StringMap = std::unordered_map<std::string, V, StringHash, std::equal_to<>>;
+
+class MessageIndex {
+ public:
+  struct Found {
+    crdt::ObjId list;     // the channel's message list
+    crdt::ObjId message;  // the message map
+  };
+
+  // Reads the whole "messages" map again.
+  void rebuild(const crdt::Document& doc);
+  // Folds in what the engine reports as changed since the last call. The index
+  // must be the only consumer of the document's change events.
+  void refresh(crdt::Document& doc);
+
+  // A message map with this "id" is in some channel's list.
+  bool exists(std::string_view id) const;
+  // The first message map in the channel's list whose "id" equals `id`.
+  std::optional<Found> find(std::string_view channel, std::string_view id) const;
+  // Position of a message map in its channel's list.
+  std::optional<std::size_t> position(std::string_view channel, crdt::ObjId message) const;
+
+  // Writes made by this module. Each must follow a refresh() with nothing but
+  // the caller's own writes in between: the index takes the change events
+  // they raised without comparing the list it was told about again.
+  void note_appended(crdt::Document& doc, std::string_view channel, crdt::ObjId list,
+                     crdt::ObjId message, std::string_view id);
+  void note_removed(crdt::Document& doc, std::string_view channel, std::size_t position);
+
+  std::size_t size() const { return messages_.size(); }
+
+ private:
+  struct ChannelList {
+    crdt::ObjId list;
+    std::vector<crdt::ObjId> elements;  // root() stands for an element that is no map
+    StringMap<std::vector<crdt::ObjId>> by_id;
+  };
+  struct MessageEntry {
+    std::string channel;
+    std::optional<std::string> id;
+  };
+
+  void clear();
+  void index_channel(const crdt::Document& doc, const std::string& channel, crdt::ObjId list);
+  void drop_channel(const std::string& channel);
+  void sync_channel_keys(const crdt::Document& doc);
+  void sync_list(const crdt::Document& doc, const std::string& channel);
+  void reread_id(const crdt::Document& doc, crdt::ObjId message);
+  void add_message(ChannelList& ch, const std::string& channel, crdt::ObjId message,
+                   std::optional<std::string> id);
+  void remove_message(ChannelList& ch, crdt::ObjId message);
+  void add_id(ChannelList& ch, crdt::ObjId message, const std::string& id);
+  void remove_id(ChannelList& ch, crdt::ObjId message, const std::string& id);
+  void process(const crdt::Document& doc, const std::vector<crdt::ObjId>& changed,
+               std::optional<crdt::ObjId> current_list);
+  void note_local_write(crdt::Document& doc, crdt::ObjId list);
+
+  std::optional<crdt::ObjId> messages_map_;
+  StringMap<ChannelList> channels_;
+  std::unordered_map<crdt::ObjId, std::string> list_channel_;
+  std::unordered_map<crdt::ObjId, MessageEntry> messages_;
+  StringMap<std::uint32_t> id_count_;
+};
+
+}  // namespace chat::doc
