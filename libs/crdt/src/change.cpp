@@ -15,22 +15,10 @@ constexpr std::uint8_t kChangeFormat = 1;
 
 enum ScalarTag : std::uint8_t { kNull = 0, kStr, kI64, kU64, kF64, kFalse, kTrue };
 
-// Ids are written absolutely in changes, and relative to the op's own
-// counter in snapshots, where neighbours and targets are usually close.
-struct IdBase {
-  bool relative = false;
-  std::uint64_t counter = 0;
-};
-
-void put_id(Writer& w, OpId id, IdBase base = {}) {
-  if (!base.relative) {
-    w.uvar(id.counter());
-    if (id.counter() != 0) w.uvar(id.actor_index());
-    return;
-  }
-  if (id.counter() == 0) return w.uvar(0);
-  w.uvar(std::uint64_t{id.actor_index()} + 1);
-  w.svar(static_cast<std::int64_t>(base.counter - id.counter()));
+// counter, then (unless 0 = none) the index into the change's actor table
+void put_id(Writer& w, OpId id) {
+  w.uvar(id.counter());
+  if (id.counter() != 0) w.uvar(id.actor_index());
 }
 
 }  // namespace
@@ -82,51 +70,23 @@ Scalar get_scalar(Reader& r) {
 
 namespace {
 
-void put_pred(Writer& w, const std::vector<OpId>& pred, IdBase base) {
+void put_pred(Writer& w, const std::vector<OpId>& pred) {
   w.uvar(pred.size());
-  for (auto& p : pred) put_id(w, p, base);
+  for (auto& p : pred) put_id(w, p);
 }
 
 struct Decoder {
   Reader r;
   std::size_t actors = 0;
-  IdBase base;
 
   OpId id() {
-    if (base.relative) {
-      std::uint64_t a = r.uvar();
-      if (a == 0) return kNone;
-      const std::uint64_t c = base.counter - static_cast<std::uint64_t>(r.svar());
-      if (a > actors || c == 0) r.fail();
-      return OpId(c, static_cast<std::uint32_t>(a - 1));
-    }
     std::uint64_t c = r.uvar();
     if (c == 0) return kNone;
     std::uint64_t a = r.uvar();
     if (a >= actors) r.fail();
     return OpId(c, static_cast<std::uint32_t>(a));
   }
-  Scalar scalar() {
-    switch (r.u8()) {
-      case kNull:
-        return Null{};
-      case kStr:
-        return r.str();
-      case kI64:
-        return r.svar();
-      case kU64:
-        return r.uvar();
-      case kF64:
-        return std::bit_cast<double>(r.u64le());
-      case kFalse:
-        return false;
-      case kTrue:
-        return true;
-      default:
-        r.fail();
-        return Null{};
-    }
-  }
+  Scalar scalar() { return get_scalar(r); }
   ObjType type() {
     std::uint8_t t = r.u8();
     if (t > 2) r.fail();
@@ -139,54 +99,47 @@ struct Decoder {
   }
 };
 
-void encode_op(Writer& w, const Op& op, IdBase base, Writer& text_out) {
+void encode_op(Writer& w, const Op& op) {
   w.u8(static_cast<std::uint8_t>(op.kind));
-  put_id(w, op.obj, base);
+  put_id(w, op.obj);
   switch (op.kind) {
     case OpKind::Put:
-      w.str(op.key), put_scalar(w, op.values.at(0)), put_pred(w, op.pred, base);
+      w.str(op.key), put_scalar(w, op.values.at(0)), put_pred(w, op.pred);
       break;
     case OpKind::PutObject:
-      w.str(op.key), w.u8(static_cast<std::uint8_t>(op.type)), put_pred(w, op.pred, base);
+      w.str(op.key), w.u8(static_cast<std::uint8_t>(op.type)), put_pred(w, op.pred);
       break;
     case OpKind::DeleteKey:
-      w.str(op.key), put_pred(w, op.pred, base);
+      w.str(op.key), put_pred(w, op.pred);
       break;
     case OpKind::Insert:
-      put_id(w, op.ref, base), put_id(w, op.right, base), w.uvar(op.values.size());
+      put_id(w, op.ref), put_id(w, op.right), w.uvar(op.values.size());
       for (auto& v : op.values) put_scalar(w, v);
       break;
     case OpKind::InsertObject:
-      put_id(w, op.ref, base), put_id(w, op.right, base);
+      put_id(w, op.ref), put_id(w, op.right);
       w.u8(static_cast<std::uint8_t>(op.type));
       break;
     case OpKind::InsertText: {
-      put_id(w, op.ref, base), put_id(w, op.right, base);
-      const std::string utf8 = to_utf8(op.text);
-      if (&text_out == &w) {
-        w.str(utf8);
-      } else {
-        w.uvar(utf8.size());
-        text_out.raw(utf8.data(), utf8.size());
-      }
+      put_id(w, op.ref), put_id(w, op.right);
+      w.str(to_utf8(op.text));
       break;
     }
     case OpKind::Set:
-      put_id(w, op.ref, base), put_scalar(w, op.values.at(0)), put_pred(w, op.pred, base);
+      put_id(w, op.ref), put_scalar(w, op.values.at(0)), put_pred(w, op.pred);
       break;
     case OpKind::SetObject:
-      put_id(w, op.ref, base), w.u8(static_cast<std::uint8_t>(op.type));
-      put_pred(w, op.pred, base);
+      put_id(w, op.ref), w.u8(static_cast<std::uint8_t>(op.type));
+      put_pred(w, op.pred);
       break;
     case OpKind::Remove:
       w.uvar(op.spans.size());
-      for (auto& s : op.spans) put_id(w, s.start, base), w.uvar(s.len);
+      for (auto& s : op.spans) put_id(w, s.start), w.uvar(s.len);
       break;
   }
 }
 
-// Reads one op; text comes inline, or from `text_in` when given.
-bool decode_op(Decoder& d, Op& op, Reader* text_in) {
+bool decode_op(Decoder& d, Op& op) {
   Reader& r = d.r;
   std::uint8_t kind = r.u8();
   if (kind > kMaxOpKind) return false;
@@ -213,13 +166,7 @@ bool decode_op(Decoder& d, Op& op, Reader* text_in) {
       break;
     case OpKind::InsertText: {
       op.ref = d.id(), op.right = d.id();
-      std::span<const std::uint8_t> raw;
-      if (text_in) {
-        raw = text_in->take(r.uvar());
-        if (!text_in->ok()) return false;
-      } else {
-        raw = r.bytes();
-      }
+      auto raw = r.bytes();
       const std::string_view s(reinterpret_cast<const char*>(raw.data()), raw.size());
       if (!utf8_to_code_points(s, op.text)) return false;
       break;
@@ -266,16 +213,12 @@ std::vector<std::uint8_t> encode_change(const Change& c) {
   w.uvar(c.deps.size());
   for (auto& d : c.deps) w.raw(d.data(), d.size());
   w.uvar(c.ops.size());
-  std::uint64_t counter = c.start_op;
-  for (auto& op : c.ops) {
-    encode_op(w, op, {false, counter}, w);
-    counter += op.width();
-  }
+  for (auto& op : c.ops) encode_op(w, op);
   return w.take();
 }
 
 std::optional<Change> decode_change(std::span<const std::uint8_t> bytes) {
-  Decoder d{Reader(bytes), 0, {}};
+  Decoder d{Reader(bytes), 0};
   Reader& r = d.r;
   if (r.u8() != kChangeFormat) return std::nullopt;
   Change c;
@@ -302,12 +245,8 @@ std::optional<Change> decode_change(std::span<const std::uint8_t> bytes) {
     return std::nullopt;
   if (c.seq == 0 || c.start_op == 0) return std::nullopt;
   c.ops.resize(r.count(2));
-  std::uint64_t counter = c.start_op;
-  for (auto& op : c.ops) {
-    d.base.counter = counter;
-    if (!decode_op(d, op, nullptr)) return std::nullopt;
-    counter += op.width();
-  }
+  for (auto& op : c.ops)
+    if (!decode_op(d, op)) return std::nullopt;
   if (!r.ok() || !r.done()) return std::nullopt;
   if (c.width() > (std::uint64_t{1} << 62) || c.start_op > (std::uint64_t{1} << 62))
     return std::nullopt;

@@ -85,18 +85,24 @@ Sequence::Pos Sequence::find_raw(std::uint64_t raw) const {
 
 std::optional<Sequence::Pos> Sequence::find_id(OpId id) const {
   if (id.counter() == 0 || id.actor_index() >= index_.size()) return std::nullopt;
+  auto in_chunk = [&](const Chunk* c) -> std::optional<Pos> {
+    for (std::size_t i = 0; i < c->runs.size(); ++i) {
+      const Run& r = c->runs[i];
+      if (r.actor == id.actor_index() && r.counter <= id.counter() &&
+          id.counter() - r.counter < r.len)
+        return Pos{c->index, i, static_cast<std::uint32_t>(id.counter() - r.counter)};
+    }
+    return std::nullopt;
+  };
+  if (hint_)
+    if (auto p = in_chunk(hint_)) return p;
   const auto& m = index_[id.actor_index()];
   auto it = m.upper_bound(id.counter());
   if (it == m.begin()) return std::nullopt;
   --it;
-  const Chunk* c = it->second;
-  for (std::size_t i = 0; i < c->runs.size(); ++i) {
-    const Run& r = c->runs[i];
-    if (r.actor == id.actor_index() && r.counter <= id.counter() &&
-        id.counter() - r.counter < r.len)
-      return Pos{c->index, i, static_cast<std::uint32_t>(id.counter() - r.counter)};
-  }
-  return std::nullopt;
+  auto p = in_chunk(it->second);
+  if (p) hint_ = it->second;
+  return p;
 }
 
 std::uint64_t Sequence::raw_position(const Pos& p) const {

@@ -106,6 +106,9 @@ class Sequence {
   std::vector<std::map<std::uint64_t, Chunk*>> index_;  // per actor: run start -> chunk
   std::uint64_t raw_ = 0;
   std::uint64_t vis_ = 0;
+  // The chunk of the last id lookup: typing looks up its own previous
+  // character and that character's neighbour, nearly always in one chunk.
+  mutable const Chunk* hint_ = nullptr;
 };
 
 }  // namespace crdt::detail

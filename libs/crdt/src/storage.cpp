@@ -243,7 +243,9 @@ base::Status Storage::flush() {
   const std::uint64_t target = written_;
   ++flush_waiters_;
   wake_.notify_all();
-  synced_cv_.wait(lock, [&] { return synced_ >= target || !error_.empty() || stop_; });
+  // A compaction under way finishes first, so the file is settled afterwards.
+  synced_cv_.wait(lock,
+                  [&] { return (synced_ >= target && !compacting_) || !error_.empty() || stop_; });
   --flush_waiters_;
   if (!error_.empty()) return base::make_error(error_);
   return {};
@@ -312,6 +314,7 @@ void Storage::do_compact(std::unique_lock<std::mutex>& lock) {
     if (t >= 0) ::close(t), ::unlink(tmp.c_str());
     compacting_ = false;
     carry_.clear();
+    synced_cv_.notify_all();
     return;
   }
   const int old = fd_;
