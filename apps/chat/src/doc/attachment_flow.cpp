@@ -4,39 +4,22 @@
 #include <limits>
 
 #include "base/random.hpp"
+#include "model/clock.hpp"
 
-namespace doc {
+namespace chat {
 namespace {
 
 constexpr std::uint64_t kCounterMax = std::numeric_limits<std::uint64_t>::max();
-// The instant used when the clock reads before the epoch.
-constexpr std::int64_t kFallbackNow = 1782477600;
-
-std::int64_t system_now_secs() {
-  auto secs = std::chrono::duration_cast<std::chrono::seconds>(
-                  std::chrono::system_clock::now().time_since_epoch())
-                  .count();
-  return secs < 0 ? kFallbackNow : static_cast<std::int64_t>(secs);
-}
 
 }  // namespace
 
-SharedAttachment shared_attachment_of(const ImportedFile& file) {
-  SharedAttachment a;
-  a.name = file.name;
-  a.blob = file.blob;
-  if (file.video) {
-    a.kind = SharedKind::Video;
-    a.size = file.size;
-  } else if (file.width != 0 && file.height != 0) {
-    a.kind = SharedKind::Image;
-    a.w = file.width;
-    a.h = file.height;
-  } else {
-    a.kind = SharedKind::File;
-    a.size = file.size;
-  }
-  return a;
+Attachment attachment_of(const ImportedFile& file) {
+  if (file.video) return Attachment::Video{file.name, file.blob, 0, 0, file.size};
+  // An image too large for any replica to accept still goes out, as a file.
+  if (file.width != 0 && file.height != 0 && file.width <= kMaxImageSide &&
+      file.height <= kMaxImageSide)
+    return Attachment::Image{file.name, file.blob, file.width, file.height};
+  return Attachment::File{file.name, file.blob, file.size};
 }
 
 AttachmentFlow::AttachmentFlow(std::filesystem::path dir, Hooks hooks)
@@ -45,7 +28,7 @@ AttachmentFlow::AttachmentFlow(std::filesystem::path dir, Hooks hooks)
       results_(std::make_shared<AttachmentChannel<Result>>()) {
   if (!hooks_.new_message_id)
     hooks_.new_message_id = [] { return "m_" + base::Uuid::v4().simple(); };
-  if (!hooks_.now) hooks_.now = system_now_secs;
+  if (!hooks_.now) hooks_.now = now_secs;
 }
 
 AttachmentFlow::~AttachmentFlow() {
@@ -157,11 +140,14 @@ void AttachmentFlow::handle_import_result(ImportResult result) {
     status_ = "Attachment import cancelled: permission changed";
     return;
   }
-  AttachmentMessage message{std::move(pending.channel), hooks_.new_message_id(),
-                            std::move(pending.author), hooks_.now(),
-                            shared_attachment_of(result.file.value())};
-  hooks_.send(std::move(message));
+  ChatAction::SendMessage send;
+  send.channel = std::move(pending.channel);
+  send.id = hooks_.new_message_id();
+  send.author = std::move(pending.author);
+  send.ts = hooks_.now();
+  send.attachment = attachment_of(result.file.value());
+  hooks_.dispatch(std::move(send));
   status_ = "Attachment shared";
 }
 
-}  // namespace doc
+}  // namespace chat
