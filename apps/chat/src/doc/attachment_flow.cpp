@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <limits>
+#include <system_error>
 
 #include "base/random.hpp"
 #include "model/clock.hpp"
@@ -10,6 +11,9 @@ namespace chat {
 namespace {
 
 constexpr std::uint64_t kCounterMax = std::numeric_limits<std::uint64_t>::max();
+// The error of a listing or import whose worker could not run to its end
+// (no thread to be had, or memory ran out).
+constexpr std::string_view kWorkerFailed = "attachment worker could not run";
 
 }  // namespace
 
@@ -40,13 +44,22 @@ void AttachmentFlow::set_counters(std::uint64_t picker, std::uint64_t import) {
   import_counter_ = import;
 }
 
-void AttachmentFlow::spawn(std::function<Result()> task) {
+void AttachmentFlow::spawn(std::function<Result()> task, Result failed) {
   auto done = std::make_shared<std::atomic<bool>>(false);
-  std::thread thread([task = std::move(task), results = results_, done] {
-    results->send(task());
-    done->store(true);
-  });
-  workers_.push_back(Worker{std::move(thread), std::move(done)});
+  try {
+    std::thread thread([task = std::move(task), failed, results = results_, done]() mutable {
+      // Whatever happens on the worker, the frame cycle gets its one result.
+      try {
+        results->send(task());
+      } catch (...) {
+        results->send(std::move(failed));
+      }
+      done->store(true);
+    });
+    workers_.push_back(Worker{std::move(thread), std::move(done)});
+  } catch (const std::system_error&) {
+    results_->send(std::move(failed));
+  }
 }
 
 void AttachmentFlow::reap_finished() {
@@ -73,7 +86,11 @@ void AttachmentFlow::open_picker() {
   outstanding_listing_ = id;
   status_ = "Loading attachments…";
   picker_open_ = true;
-  spawn([dir = dir_, id]() -> Result { return ListingResult{id, list_attachment_files(dir)}; });
+  spawn(
+      [dir = dir_, id]() -> Result {
+        return ListingResult{id, list_attachment_files(dir)};
+      },
+      ListingResult{id, base::make_error(std::string(kWorkerFailed))});
 }
 
 void AttachmentFlow::close_picker() {
@@ -90,9 +107,11 @@ bool AttachmentFlow::start_import(const std::string& channel, const std::filesys
   const std::uint64_t id = import_counter_++;
   pending_ = PendingImport{id, channel, hooks_.local_user()};
   status_ = "Preparing attachment…";
-  spawn([dir = dir_, path, id]() -> Result {
-    return ImportResult{id, import_attachment_file(dir, path)};
-  });
+  spawn(
+      [dir = dir_, path, id]() -> Result {
+        return ImportResult{id, import_attachment_file(dir, path)};
+      },
+      ImportResult{id, base::make_error(std::string(kWorkerFailed))});
   return true;
 }
 

@@ -106,7 +106,9 @@ class AttachmentFlow {
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> done;
   };
-  void spawn(std::function<Result()> task);
+  // Runs `task` on a new thread; `failed` is reported in its place when the
+  // thread cannot start or the task throws.
+  void spawn(std::function<Result()> task, Result failed);
   void reap_finished();
 
   std::filesystem::path dir_;
