@@ -9,7 +9,7 @@
 #include "attachment_test_support.hpp"
 #include "doc/demo_pictures.hpp"
 
-namespace doc {
+namespace chat {
 namespace {
 
 using testing::InstalledStore;
@@ -44,6 +44,28 @@ TEST(AttachmentNames, InvalidUtf8IsReplaced) {
   EXPECT_EQ(display_name("caf\xc3\xa9.png"), "caf\xc3\xa9.png");
   EXPECT_EQ(display_name("bad\xff.png"), "bad\xef\xbf\xbd.png");
   EXPECT_EQ(display_name("cut\xc3"), "cut\xef\xbf\xbd");
+}
+
+TEST(AttachmentNames, NamesFitWhatEveryReplicaAccepts) {
+  const std::string fffd = "\xef\xbf\xbd";
+  const std::string a254(254, 'a');
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain.txt", "plain.txt"},
+      {"line\nbreak.txt", "line" + fffd + "break.txt"},
+      {"tab\there", "tab" + fffd + "here"},
+      {"del\x7f.txt", "del" + fffd + ".txt"},
+      {"c1\xc2\x85.txt", "c1" + fffd + ".txt"},
+      {"nbsp\xc2\xa0ok", "nbsp\xc2\xa0ok"},
+      {"bad\xff", "bad" + fffd},
+      {std::string(300, 'x'), std::string(255, 'x')},
+      {a254 + "\xc3\xa9", a254},  // the two-byte letter would end past 255
+      {a254 + "z\xc3\xa9", a254 + "z"},
+  };
+  for (const auto& [raw, expected] : cases) {
+    const std::string got = attachment_name(raw);
+    EXPECT_EQ(got, expected);
+    EXPECT_LE(got.size(), kMaxAttachmentNameBytes);
+  }
 }
 
 TEST(AttachmentDir, ComesFromTheEnvironmentOrDefaults) {
@@ -229,6 +251,13 @@ TEST_F(AttachmentImport, ImagesCarryTheirPixelSizeAndVideosTheirFlag) {
   EXPECT_EQ(mov->size, 18u);
 }
 
+TEST_F(AttachmentImport, NamesWithControlCharactersAreCleaned) {
+  write_text(dir / "two\nlines.txt", "x");
+  auto r = import("two\nlines.txt");
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r->name, "two\xef\xbf\xbdlines.txt");
+}
+
 TEST_F(AttachmentImport, RelativePathsAreTakenInsideTheDirectory) {
   auto r = import_attachment_file(dir.path(), "notes.txt");
   ASSERT_TRUE(r.ok());
@@ -274,4 +303,4 @@ TEST_F(AttachmentImport, BytesThatDoNotComeBackIntactFailVerification) {
 }
 
 }  // namespace
-}  // namespace doc
+}  // namespace chat

@@ -8,7 +8,7 @@
 #include "attachment_test_support.hpp"
 #include "doc/demo_pictures.hpp"
 
-namespace doc {
+namespace chat {
 namespace {
 
 using namespace std::chrono_literals;
@@ -33,7 +33,7 @@ class FlowTest : public ::testing::Test {
     AttachmentFlow::Hooks h;
     h.import_permitted = [this] { return permitted; };
     h.local_user = [] { return std::string("u_me"); };
-    h.send = [this](AttachmentMessage m) { sent.push_back(std::move(m)); };
+    h.dispatch = [this](ChatAction a) { sent.push_back(std::move(a)); };
     h.new_message_id = [this] { return "m_" + std::to_string(next_id++); };
     h.now = [] { return std::int64_t{1782477600}; };
     return h;
@@ -54,7 +54,7 @@ class FlowTest : public ::testing::Test {
   InstalledStore store;
   bool permitted = true;
   int next_id = 1;
-  std::vector<AttachmentMessage> sent;
+  std::vector<ChatAction> sent;
 };
 
 TEST_F(FlowTest, OpeningThePickerListsTheDirectoryOnce) {
@@ -88,6 +88,18 @@ TEST_F(FlowTest, AListingThatArrivesAfterThePickerClosedIsCancelled) {
   run_frames_until(flow, [&] { return !flow.outstanding_listing(); });
   EXPECT_EQ(flow.status(), "Attachment picker cancelled");
   EXPECT_EQ(flow.entries(), first);
+}
+
+TEST_F(FlowTest, ReopeningBeforeTheListingArrivesShowsItAfterAll) {
+  AttachmentFlow flow(dir.path(), hooks());
+  flow.open_picker();
+  flow.close_picker();
+  flow.open_picker();
+  EXPECT_TRUE(flow.picker_open());
+  EXPECT_EQ(flow.picker_counter(), 1u);
+  run_frames_until(flow, [&] { return !flow.outstanding_listing(); });
+  EXPECT_EQ(flow.status(), std::nullopt);
+  EXPECT_EQ(flow.entries().size(), 4u);
 }
 
 TEST_F(FlowTest, AFailedListingSaysWhy) {
@@ -138,14 +150,19 @@ TEST_F(FlowTest, ExhaustedCountersStartNothing) {
 
 struct ShareCase {
   const char* file;
-  SharedAttachment expected;  // blob filled in from the file's bytes
+  Attachment expected;  // blob filled in from the file's bytes
 };
+
+Attachment with_blob(Attachment a, const std::string& blob) {
+  std::visit([&](auto& v) { v.blob = blob; }, a.value);
+  return a;
+}
 
 TEST_F(FlowTest, AFinishedImportSendsTheAttachmentMessage) {
   const ShareCase cases[] = {
-      {"shot.png", {SharedKind::Image, "shot.png", "", 640, 360, 0}},
-      {"notes.txt", {SharedKind::File, "notes.txt", "", 0, 0, 5}},
-      {"Clip.MOV", {SharedKind::Video, "Clip.MOV", "", 0, 0, 6}},
+      {"shot.png", Attachment::Image{"shot.png", "", 640, 360}},
+      {"notes.txt", Attachment::File{"notes.txt", "", 5}},
+      {"Clip.MOV", Attachment::Video{"Clip.MOV", "", 0, 0, 6}},
   };
   AttachmentFlow flow(dir.path(), hooks());
   std::uint64_t id = 0;
@@ -160,10 +177,14 @@ TEST_F(FlowTest, AFinishedImportSendsTheAttachmentMessage) {
     run_frames_until(flow, [&] { return !flow.pending_import(); });
     EXPECT_EQ(flow.status(), "Attachment shared");
     ASSERT_EQ(sent.size(), 1u);
-    SharedAttachment expected = c.expected;
-    expected.blob = strata::blob_ref_of(testing::read_bytes(dir / c.file));
-    EXPECT_EQ(sent[0], (AttachmentMessage{"c_general", "m_" + std::to_string(next_id - 1), "u_me",
-                                          1782477600, expected}));
+    ChatAction::SendMessage expected;
+    expected.channel = "c_general";
+    expected.id = "m_" + std::to_string(next_id - 1);
+    expected.author = "u_me";
+    expected.ts = 1782477600;
+    expected.attachment =
+        with_blob(c.expected, strata::blob_ref_of(testing::read_bytes(dir / c.file)));
+    EXPECT_EQ(sent[0], ChatAction(expected));
   }
 }
 
@@ -225,7 +246,9 @@ TEST_F(FlowTest, StaleImportResultsAreDiscarded) {
   run_frames_until(flow, [&] { return !flow.pending_import(); });
   EXPECT_EQ(flow.status(), "Attachment shared");
   ASSERT_EQ(sent.size(), 1u);
-  EXPECT_EQ(sent[0].attachment.name, "notes.txt");
+  const auto* send = sent[0].get_if<ChatAction::SendMessage>();
+  ASSERT_NE(send, nullptr);
+  EXPECT_EQ(send->attachment->name(), "notes.txt");
 }
 
 TEST_F(FlowTest, DestroyingTheFlowWaitsForItsWorkers) {
@@ -238,14 +261,19 @@ TEST_F(FlowTest, DestroyingTheFlowWaitsForItsWorkers) {
   EXPECT_TRUE(sent.empty());
 }
 
-TEST(SharedAttachmentOf, ChoosesTheVariantFromTheResult) {
-  EXPECT_EQ(shared_attachment_of({"b", "v.mp4", 9, 640, 360, true}),
-            (SharedAttachment{SharedKind::Video, "v.mp4", "b", 0, 0, 9}));
-  EXPECT_EQ(shared_attachment_of({"b", "i.png", 9, 640, 360, false}),
-            (SharedAttachment{SharedKind::Image, "i.png", "b", 640, 360, 0}));
-  EXPECT_EQ(shared_attachment_of({"b", "odd.png", 9, 640, 0, false}),
-            (SharedAttachment{SharedKind::File, "odd.png", "b", 0, 0, 9}));
+TEST(AttachmentOf, ChoosesTheVariantFromTheResult) {
+  EXPECT_EQ(attachment_of({"b", "v.mp4", 9, 640, 360, true}),
+            Attachment(Attachment::Video{"v.mp4", "b", 0, 0, 9}));
+  EXPECT_EQ(attachment_of({"b", "i.png", 9, 640, 360, false}),
+            Attachment(Attachment::Image{"i.png", "b", 640, 360}));
+  EXPECT_EQ(attachment_of({"b", "odd.png", 9, 640, 0, false}),
+            Attachment(Attachment::File{"odd.png", "b", 9}));
+  // The largest side any replica accepts, and one past it.
+  EXPECT_EQ(attachment_of({"b", "tall.png", 9, 1, 16384, false}),
+            Attachment(Attachment::Image{"tall.png", "b", 1, 16384}));
+  EXPECT_EQ(attachment_of({"b", "wide.png", 9, 16385, 2, false}),
+            Attachment(Attachment::File{"wide.png", "b", 9}));
 }
 
 }  // namespace
-}  // namespace doc
+}  // namespace chat

@@ -16,7 +16,7 @@
 #include "strata/blob_store.hpp"
 #include "strata/blobstore.hpp"
 
-namespace doc::testing {
+namespace chat::testing {
 
 class ScratchDir {
  public:
@@ -82,4 +82,4 @@ class InstalledStore {
   std::shared_ptr<strata::FsBlobStore> store_;
 };
 
-}  // namespace doc::testing
+}  // namespace chat::testing

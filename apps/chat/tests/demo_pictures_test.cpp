@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-namespace doc {
+namespace chat {
 namespace {
 
 struct Rgb {
@@ -128,4 +128,4 @@ TEST(DemoPictures, OtherNamesHaveNoPicture) {
 }
 
 }  // namespace
-}  // namespace doc
+}  // namespace chat

@@ -4,7 +4,7 @@
 
 #include "attachment_test_support.hpp"
 
-namespace doc {
+namespace chat {
 namespace {
 
 using testing::InstalledStore;
@@ -59,4 +59,4 @@ TEST(ImageKeys, AnEmptyBlobResolvesToNothing) {
 }
 
 }  // namespace
-}  // namespace doc
+}  // namespace chat

@@ -233,7 +233,11 @@ base::Result<std::string> FsBlobStore::put_checked(std::string_view expected_ref
 
 base::Result<std::string> FsBlobStore::store(const std::string& ref, ByteView bytes) {
   std::error_code ec;
-  std::filesystem::create_directories(root_, ec);
+  // Attachments are private to the workspaces they were shared into; a store
+  // this process creates is readable by its owner only.
+  if (std::filesystem::create_directories(root_, ec))
+    std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, ec);
   Fd root{::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
   if (!root.valid()) return base::make_error("blob store is unavailable: " + errno_text(errno));
   const std::string shard_name = shard_of(ref);

@@ -53,6 +53,7 @@ TEST(FsBlobStore, PutAnswersTheSha256AndGetReturnsTheBytes) {
   EXPECT_TRUE(store.has(upper));
   EXPECT_EQ(store.get(upper), bytes_of("abc"));
   EXPECT_EQ(read_file(blob_path(store.root(), *ref)), bytes_of("abc"));
+  EXPECT_EQ(std::filesystem::status(store.root()).permissions(), std::filesystem::perms::owner_all);
 }
 
 TEST(FsBlobStore, SameContentTwiceIsOneFile) {

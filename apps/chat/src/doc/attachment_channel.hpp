@@ -9,7 +9,7 @@
 #include <mutex>
 #include <optional>
 
-namespace doc {
+namespace chat {
 
 template <typename T>
 class AttachmentChannel {
@@ -43,4 +43,4 @@ class AttachmentChannel {
   std::deque<T> queue_;
 };
 
-}  // namespace doc
+}  // namespace chat

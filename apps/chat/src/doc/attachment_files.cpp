@@ -14,7 +14,7 @@
 
 #include "strata/blobstore.hpp"
 
-namespace doc {
+namespace chat {
 namespace {
 
 constexpr std::array<std::string_view, 7> kVideoExtensions = {"mp4", "webm", "mov", "mkv",
@@ -124,6 +124,22 @@ std::string display_name(std::string_view raw) {
   return out;
 }
 
+std::string attachment_name(std::string_view raw) {
+  const std::string valid = display_name(raw);
+  std::string out;
+  for (const char* p = valid.c_str(); *p != '\0'; p = g_utf8_next_char(p)) {
+    const gunichar c = g_utf8_get_char(p);
+    const char* next = g_utf8_next_char(p);
+    const bool control = c < 32 || (c >= 127 && c <= 159);
+    const std::string_view piece = control
+                                       ? std::string_view("\xef\xbf\xbd")
+                                       : std::string_view(p, static_cast<std::size_t>(next - p));
+    if (out.size() + piece.size() > kMaxAttachmentNameBytes) break;
+    out += piece;
+  }
+  return out;
+}
+
 base::Result<std::vector<PickerEntry>> list_attachment_files(const std::filesystem::path& dir) {
   std::error_code ec;
   std::filesystem::directory_iterator probe(dir, ec);
@@ -178,7 +194,7 @@ base::Result<ImportedFile> import_attachment_file(const std::filesystem::path& d
 
   ImportedFile out;
   const auto last = path.filename().native();
-  out.name = last.empty() || last == "." || last == ".." ? "file" : display_name(last);
+  out.name = last.empty() || last == "." || last == ".." ? "file" : attachment_name(last);
   out.size = bytes.size();
   const auto image = strata::blobstore::sniff(bytes);
   out.width = image.width;
@@ -192,4 +208,4 @@ base::Result<ImportedFile> import_attachment_file(const std::filesystem::path& d
   return out;
 }
 
-}  // namespace doc
+}  // namespace chat

@@ -12,7 +12,7 @@
 
 #include "base/result.hpp"
 
-namespace doc {
+namespace chat {
 
 // Largest importable file, inclusive.
 inline constexpr std::uint64_t kMaxAttachmentBytes = 33554432;
@@ -31,6 +31,15 @@ bool has_image_extension(std::string_view name);
 
 // A file name as text: invalid UTF-8 sequences become U+FFFD.
 std::string display_name(std::string_view raw);
+
+// Longest attachment name in bytes, and the largest side of a shared image;
+// a message carrying more is refused by every replica.
+inline constexpr std::size_t kMaxAttachmentNameBytes = 255;
+inline constexpr std::uint32_t kMaxImageSide = 16384;
+
+// A file name as an attachment may carry it: valid UTF-8, control characters
+// replaced by U+FFFD, cut to 255 bytes at a character boundary.
+std::string attachment_name(std::string_view raw);
 
 struct PickerEntry {
   std::filesystem::path path;
@@ -68,4 +77,4 @@ inline constexpr std::string_view kOutsideAttachmentDir =
 base::Result<ImportedFile> import_attachment_file(const std::filesystem::path& dir,
                                                   const std::filesystem::path& path);
 
-}  // namespace doc
+}  // namespace chat

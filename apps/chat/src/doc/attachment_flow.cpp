@@ -2,41 +2,28 @@
 
 #include <atomic>
 #include <limits>
+#include <system_error>
 
 #include "base/random.hpp"
+#include "model/clock.hpp"
 
-namespace doc {
+namespace chat {
 namespace {
 
 constexpr std::uint64_t kCounterMax = std::numeric_limits<std::uint64_t>::max();
-// The instant used when the clock reads before the epoch.
-constexpr std::int64_t kFallbackNow = 1782477600;
-
-std::int64_t system_now_secs() {
-  auto secs = std::chrono::duration_cast<std::chrono::seconds>(
-                  std::chrono::system_clock::now().time_since_epoch())
-                  .count();
-  return secs < 0 ? kFallbackNow : static_cast<std::int64_t>(secs);
-}
+// The error of a listing or import whose worker could not run to its end
+// (no thread to be had, or memory ran out).
+constexpr std::string_view kWorkerFailed = "attachment worker could not run";
 
 }  // namespace
 
-SharedAttachment shared_attachment_of(const ImportedFile& file) {
-  SharedAttachment a;
-  a.name = file.name;
-  a.blob = file.blob;
-  if (file.video) {
-    a.kind = SharedKind::Video;
-    a.size = file.size;
-  } else if (file.width != 0 && file.height != 0) {
-    a.kind = SharedKind::Image;
-    a.w = file.width;
-    a.h = file.height;
-  } else {
-    a.kind = SharedKind::File;
-    a.size = file.size;
-  }
-  return a;
+Attachment attachment_of(const ImportedFile& file) {
+  if (file.video) return Attachment::Video{file.name, file.blob, 0, 0, file.size};
+  // An image too large for any replica to accept still goes out, as a file.
+  if (file.width != 0 && file.height != 0 && file.width <= kMaxImageSide &&
+      file.height <= kMaxImageSide)
+    return Attachment::Image{file.name, file.blob, file.width, file.height};
+  return Attachment::File{file.name, file.blob, file.size};
 }
 
 AttachmentFlow::AttachmentFlow(std::filesystem::path dir, Hooks hooks)
@@ -45,7 +32,7 @@ AttachmentFlow::AttachmentFlow(std::filesystem::path dir, Hooks hooks)
       results_(std::make_shared<AttachmentChannel<Result>>()) {
   if (!hooks_.new_message_id)
     hooks_.new_message_id = [] { return "m_" + base::Uuid::v4().simple(); };
-  if (!hooks_.now) hooks_.now = system_now_secs;
+  if (!hooks_.now) hooks_.now = now_secs;
 }
 
 AttachmentFlow::~AttachmentFlow() {
@@ -57,13 +44,22 @@ void AttachmentFlow::set_counters(std::uint64_t picker, std::uint64_t import) {
   import_counter_ = import;
 }
 
-void AttachmentFlow::spawn(std::function<Result()> task) {
+void AttachmentFlow::spawn(std::function<Result()> task, Result failed) {
   auto done = std::make_shared<std::atomic<bool>>(false);
-  std::thread thread([task = std::move(task), results = results_, done] {
-    results->send(task());
-    done->store(true);
-  });
-  workers_.push_back(Worker{std::move(thread), std::move(done)});
+  try {
+    std::thread thread([task = std::move(task), failed, results = results_, done]() mutable {
+      // Whatever happens on the worker, the frame cycle gets its one result.
+      try {
+        results->send(task());
+      } catch (...) {
+        results->send(std::move(failed));
+      }
+      done->store(true);
+    });
+    workers_.push_back(Worker{std::move(thread), std::move(done)});
+  } catch (const std::system_error&) {
+    results_->send(std::move(failed));
+  }
 }
 
 void AttachmentFlow::reap_finished() {
@@ -90,7 +86,11 @@ void AttachmentFlow::open_picker() {
   outstanding_listing_ = id;
   status_ = "Loading attachments…";
   picker_open_ = true;
-  spawn([dir = dir_, id]() -> Result { return ListingResult{id, list_attachment_files(dir)}; });
+  spawn(
+      [dir = dir_, id]() -> Result {
+        return ListingResult{id, list_attachment_files(dir)};
+      },
+      ListingResult{id, base::make_error(std::string(kWorkerFailed))});
 }
 
 void AttachmentFlow::close_picker() {
@@ -107,9 +107,11 @@ bool AttachmentFlow::start_import(const std::string& channel, const std::filesys
   const std::uint64_t id = import_counter_++;
   pending_ = PendingImport{id, channel, hooks_.local_user()};
   status_ = "Preparing attachment…";
-  spawn([dir = dir_, path, id]() -> Result {
-    return ImportResult{id, import_attachment_file(dir, path)};
-  });
+  spawn(
+      [dir = dir_, path, id]() -> Result {
+        return ImportResult{id, import_attachment_file(dir, path)};
+      },
+      ImportResult{id, base::make_error(std::string(kWorkerFailed))});
   return true;
 }
 
@@ -157,11 +159,14 @@ void AttachmentFlow::handle_import_result(ImportResult result) {
     status_ = "Attachment import cancelled: permission changed";
     return;
   }
-  AttachmentMessage message{std::move(pending.channel), hooks_.new_message_id(),
-                            std::move(pending.author), hooks_.now(),
-                            shared_attachment_of(result.file.value())};
-  hooks_.send(std::move(message));
+  ChatAction::SendMessage send;
+  send.channel = std::move(pending.channel);
+  send.id = hooks_.new_message_id();
+  send.author = std::move(pending.author);
+  send.ts = hooks_.now();
+  send.attachment = attachment_of(result.file.value());
+  hooks_.dispatch(std::move(send));
   status_ = "Attachment shared";
 }
 
-}  // namespace doc
+}  // namespace chat

@@ -9,6 +9,7 @@
 // Every request carries an id from a counter that never wraps, and only the
 // result of the request still outstanding is accepted.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -23,35 +24,16 @@
 #include "base/result.hpp"
 #include "doc/attachment_channel.hpp"
 #include "doc/attachment_files.hpp"
+#include "model/attachment.hpp"
+#include "model/chat_action.hpp"
 
-namespace doc {
-
-// The attachment of a message to be sent, in the shape of the model's three variants.
-enum class SharedKind { Image, Video, File };
-struct SharedAttachment {
-  SharedKind kind = SharedKind::File;
-  std::string name;
-  std::string blob;
-  std::uint32_t w = 0;  // Image and Video
-  std::uint32_t h = 0;
-  std::uint64_t size = 0;  // Video and File
-  friend bool operator==(const SharedAttachment&, const SharedAttachment&) = default;
-};
-
-// What a finished import sends: a SendMessage with empty text, no parent, no
-// mentions and no reference, carrying the attachment.
-struct AttachmentMessage {
-  std::string channel;
-  std::string id;
-  std::string author;
-  std::int64_t ts = 0;
-  SharedAttachment attachment;
-  friend bool operator==(const AttachmentMessage&, const AttachmentMessage&) = default;
-};
+namespace chat {
 
 // The attachment a finished import becomes: Video when named like one, Image
-// when both sniffed sides are known, otherwise File.
-SharedAttachment shared_attachment_of(const ImportedFile& file);
+// when both sniffed sides are known and at most 16384, otherwise File. The
+// import result never becomes a message that replicas would drop while the
+// sender reads "Attachment shared".
+Attachment attachment_of(const ImportedFile& file);
 
 struct ListingResult {
   std::uint64_t id = 0;
@@ -77,11 +59,11 @@ class AttachmentFlow {
     std::function<bool()> import_permitted = [] { return true; };
     // The local person, author of what the user shares.
     std::function<std::string()> local_user = [] { return std::string(); };
-    // Dispatches the SendMessage of a finished import.
-    std::function<void(AttachmentMessage)> send = [](AttachmentMessage) {};
+    // Dispatches the SendMessage of a finished import through the action path.
+    std::function<void(ChatAction)> dispatch = [](ChatAction) {};
     // "m_" and 32 hex digits of a fresh version-4 UUID.
     std::function<std::string()> new_message_id;
-    // Whole seconds since the Unix epoch.
+    // Whole seconds since the Unix epoch (now_secs).
     std::function<std::int64_t()> now;
   };
 
@@ -124,7 +106,9 @@ class AttachmentFlow {
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> done;
   };
-  void spawn(std::function<Result()> task);
+  // Runs `task` on a new thread; `failed` is reported in its place when the
+  // thread cannot start or the task throws.
+  void spawn(std::function<Result()> task, Result failed);
   void reap_finished();
 
   std::filesystem::path dir_;
@@ -141,4 +125,4 @@ class AttachmentFlow {
   std::optional<std::string> status_;
 };
 
-}  // namespace doc
+}  // namespace chat

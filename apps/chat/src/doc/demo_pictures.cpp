@@ -7,7 +7,7 @@
 #include <functional>
 #include <numbers>
 
-namespace doc {
+namespace chat {
 namespace {
 
 struct Rgb {
@@ -141,4 +141,4 @@ std::optional<std::vector<std::uint8_t>> demo_picture_png(std::string_view name)
   return std::nullopt;
 }
 
-}  // namespace doc
+}  // namespace chat

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
-namespace doc {
+namespace chat {
 
 // PNG bytes of the named picture: "call-grid" (640 × 360) or "shared-shot"
 // (620 × 400); nothing for any other name.
 std::optional<std::vector<std::uint8_t>> demo_picture_png(std::string_view name);
 
-}  // namespace doc
+}  // namespace chat

@@ -3,7 +3,7 @@
 #include "doc/demo_pictures.hpp"
 #include "strata/blobstore.hpp"
 
-namespace doc {
+namespace chat {
 
 std::string image_key(std::string_view blob) {
   if (blob.starts_with(kDemoImagePrefix)) return std::string(blob);
@@ -33,4 +33,4 @@ std::optional<std::vector<std::uint8_t>> resolve_image(std::string_view key) {
   return std::nullopt;
 }
 
-}  // namespace doc
+}  // namespace chat

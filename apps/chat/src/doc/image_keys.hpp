@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace doc {
+namespace chat {
 
 inline constexpr std::string_view kDemoImagePrefix = "vesk-demo://";
 inline constexpr std::string_view kBlobImagePrefix = "vesk-blob://";
@@ -23,4 +23,4 @@ std::string placeholder_text(std::string_view blob);
 // the image store's workers, so it keeps no state of its own.
 std::optional<std::vector<std::uint8_t>> resolve_image(std::string_view key);
 
-}  // namespace doc
+}  // namespace chat
