@@ -69,6 +69,18 @@ void update_register(std::vector<Entry>& entries, const std::vector<detail::OpId
   }
 }
 
+// Rewrites every id in the ops (between change and document actor indices).
+template <typename F>
+void remap_ids(std::vector<Op>& ops, F map_id) {
+  for (auto& op : ops) {
+    op.obj = map_id(op.obj);
+    op.ref = map_id(op.ref);
+    op.right = map_id(op.right);
+    for (auto& p : op.pred) p = map_id(p);
+    for (auto& s : op.spans) s.start = map_id(s.start);
+  }
+}
+
 Value scalar_value(const Op& op) {
   return Value(op.values.empty() ? Scalar{} : op.values[0]);
 }
@@ -224,13 +236,7 @@ std::optional<ChangeHash> Document::Impl::commit(std::optional<std::int64_t> tim
   c.ops = std::move(pending);
   pending.clear();
   pending_ids.clear();
-  for (auto& op : c.ops) {
-    op.obj = map_id(op.obj);
-    op.ref = map_id(op.ref);
-    op.right = map_id(op.right);
-    for (auto& p : op.pred) p = map_id(p);
-    for (auto& s : op.spans) s.start = map_id(s.start);
-  }
+  remap_ids(c.ops, map_id);
   auto bytes = detail::encode_change(c);
   const ChangeHash hash = detail::hash_bytes(bytes);
   record_change(self, c, std::move(bytes), hash);
@@ -353,13 +359,7 @@ base::Result<detail::ApplyResult> Document::Impl::apply_change(Change c,
   auto map_id = [&](OpId id) {
     return id.counter() == 0 ? id : OpId(id.counter(), local[id.actor_index()]);
   };
-  for (auto& op : c.ops) {
-    op.obj = map_id(op.obj);
-    op.ref = map_id(op.ref);
-    op.right = map_id(op.right);
-    for (auto& p : op.pred) p = map_id(p);
-    for (auto& s : op.spans) s.start = map_id(s.start);
-  }
+  remap_ids(c.ops, map_id);
   VESK_TRY_STATUS(validate(c, author));
   std::uint64_t counter = c.start_op;
   for (const Op& op : c.ops) {

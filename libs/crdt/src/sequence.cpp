@@ -51,36 +51,21 @@ void Sequence::after_chunk_change(std::size_t chunk, std::int64_t dvis, std::int
   if (draw) fenwick_add(fen_raw_, chunk, draw);
 }
 
-Sequence::Pos Sequence::find_visible(std::uint64_t index) const {
+Sequence::Pos Sequence::find(std::uint64_t index, bool visible_only) const {
   std::uint64_t rem = index;
   Pos p;
-  p.chunk = fenwick_find(fen_vis_, rem);
+  p.chunk = fenwick_find(visible_only ? fen_vis_ : fen_raw_, rem);
   const auto& runs = chunks_[p.chunk]->runs;
   for (p.run = 0; p.run < runs.size(); ++p.run) {
     const Run& r = runs[p.run];
-    if (r.deleted) continue;
+    if (visible_only && r.deleted) continue;
     if (rem < r.len) {
       p.off = static_cast<std::uint32_t>(rem);
       return p;
     }
     rem -= r.len;
   }
-  return p;  // unreachable for index < visible()
-}
-
-Sequence::Pos Sequence::find_raw(std::uint64_t raw) const {
-  std::uint64_t rem = raw;
-  Pos p;
-  p.chunk = fenwick_find(fen_raw_, rem);
-  const auto& runs = chunks_[p.chunk]->runs;
-  for (p.run = 0; p.run < runs.size(); ++p.run) {
-    if (rem < runs[p.run].len) {
-      p.off = static_cast<std::uint32_t>(rem);
-      return p;
-    }
-    rem -= runs[p.run].len;
-  }
-  return p;
+  return p;  // unreachable for index < visible() (total())
 }
 
 std::optional<Sequence::Pos> Sequence::find_id(OpId id) const {

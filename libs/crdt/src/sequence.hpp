@@ -51,7 +51,7 @@ class Sequence {
   };
 
   // Where the visible element `index` (< visible()) is.
-  Pos find_visible(std::uint64_t index) const;
+  Pos find_visible(std::uint64_t index) const { return find(index, true); }
   const Run& run_at(const Pos& p) const { return chunks_[p.chunk]->runs[p.run]; }
   // The element with this id, if any.
   std::optional<Pos> find_id(OpId id) const;
@@ -88,7 +88,8 @@ class Sequence {
 
   std::uint64_t raw_position(const Pos& p) const;
   std::uint64_t raw_position(OpId id) const;
-  Pos find_raw(std::uint64_t raw) const;  // raw < total()
+  Pos find_raw(std::uint64_t raw) const { return find(raw, false); }  // raw < total()
+  Pos find(std::uint64_t index, bool visible_only) const;
   // Splits run p.run at p.off (0 < off < len); the second half becomes p.run+1.
   void split_run(std::size_t chunk, std::size_t run, std::uint32_t off);
   void insert_run_at(std::size_t chunk, std::size_t run, const Run& r);

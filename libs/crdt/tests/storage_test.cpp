@@ -224,18 +224,26 @@ TEST(CrdtStorage, KilledWriterLosesNothingCommitted) {
       auto keys = d->get(kRoot, "keys");
       ObjId m = keys ? keys->object(ObjType::Map).value_or(kRoot) : kRoot;
       if (!keys) m = d->put_object(kRoot, "keys", ObjType::Map).value();
-      for (int k = first;; ++k) {
+      // A bounded burst keeps the file (and the test) small.
+      for (int k = first; k < first + 40; ++k) {
         (void)d->put(m, std::to_string(k), std::int64_t{k});
         d->commit();
         if (::write(fds[1], &k, sizeof k) != sizeof k) ::_exit(4);
       }
+      for (;;) ::pause();
     }
     ::close(fds[1]);
-    ::usleep(static_cast<useconds_t>(rng() % 6000));
+    // Let the writer get some commits done first (none, sometimes: the kill
+    // then lands while it opens), then strike at a random moment.
+    int k;
+    for (auto wait = rng() % 24; wait > 0; --wait) {
+      if (::read(fds[0], &k, sizeof k) != sizeof k) break;
+      acked.push_back(k), next_key = k + 1;
+    }
+    ::usleep(static_cast<useconds_t>(rng() % 1500));
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    int k;
     while (::read(fds[0], &k, sizeof k) == sizeof k) acked.push_back(k), next_key = k + 1;
     ::close(fds[0]);
     ASSERT_TRUE(WIFSIGNALED(status)) << "writer failed on its own, status " << status;
