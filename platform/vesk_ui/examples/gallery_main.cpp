@@ -2,6 +2,7 @@
 // opens a window; with --shot it renders one of its scenarios to PNG.
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "gallery_scene.hpp"
@@ -39,5 +40,12 @@ int main(int argc, char** argv) {
   desc.hooks.shot_renderer = render_shot;
   desc.hooks.default_window_size = [] { return kDefaultSize; };
   desc.hooks.protocol_version = [] { return vesk_ui::launch::kProtocolVersion; };
+  // The framework's own location; VESK_GALLERY_MEMORY=1 keeps it in memory.
+  desc.hooks.open_document = [](std::string_view app_id, const vesk_ui::persist::OpenOptions& o) {
+    vesk_ui::persist::OpenOptions options = o;
+    if (const char* m = std::getenv("VESK_GALLERY_MEMORY"); m && *m == '1')
+      options.in_memory = true;
+    return vesk_ui::persist::open(app_id, options);
+  };
   vesk_ui::launch::run_or_exit(std::move(desc), argc, argv);
 }

@@ -10,6 +10,11 @@
 #include "vesk_ui/text.hpp"
 #include "vesk_ui/theme.hpp"
 
+#if __has_include("crdt/document.hpp")
+#include "crdt/document.hpp"
+#define GALLERY_HAS_DOCUMENT 1
+#endif
+
 namespace gallery {
 
 using namespace vesk_ui;
@@ -48,10 +53,26 @@ void GalleryWidget::set_panel_open(bool open, const Theme& theme, Instant at) {
 
 void GalleryWidget::sync(SyncContext& ctx) {
   now_ = ctx.now;
+  bool toggled = pending_toggle_;
   if (pending_toggle_) {
     panel_.set_open(!panel_.is_open(), ctx.theme, ctx.now);
     pending_toggle_ = false;
   }
+  document_line_ = "document: none lent";
+#if GALLERY_HAS_DOCUMENT
+  // The lent document keeps how often the panel was toggled, across runs.
+  if (crdt::Document* doc = ctx.document) {
+    auto v = doc->get(crdt::ObjId::root(), "gallery-toggles");
+    std::uint64_t n = v && v->u64() ? *v->u64() : 0;
+    if (toggled) {
+      ++n;
+      if (doc->put(crdt::ObjId::root(), "gallery-toggles", n).ok()) doc->commit();
+    }
+    document_line_ = "document: panel toggled " + std::to_string(n) + " times";
+  }
+#else
+  (void)toggled;
+#endif
 }
 
 LayoutNode GalleryWidget::build_layout(const LayoutContext& ctx) {
@@ -180,6 +201,7 @@ void GalleryWidget::draw(DrawContext& ctx) {
   std::string status = "last key: " + (last_key_.empty() ? std::string("none") : last_key_);
   tx.draw_text(p, status, {col2.x0, y}, 12, c.text_dim);
   tx.draw_text_ellipsized(p, "typed: " + typed_, {col2.x0, y + 20}, 12, 0, c.text, col_w);
+  tx.draw_text(p, document_line_, {col2.x0, y + 40}, 12, c.text_dim);
 
   // Column 3: text styles.
   Rect col3{col2.x1 + 12, col1.y0, body_.x1, body_.y1};

@@ -46,6 +46,7 @@ class GalleryWidget : public vesk_ui::Widget {
   int frames_ = 0;
   vesk_ui::EmbeddedCatalog catalog_;
   bool pending_toggle_ = false;
+  std::string document_line_;
 };
 
 // The scenario names the example program offers in screenshot mode.

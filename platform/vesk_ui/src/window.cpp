@@ -343,10 +343,18 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
       }
       dirty = false;
       last_frame = now();
+      bool drew_for_animation = animating;
       try {
         animating = widget->needs_animation_frame();
       } catch (const std::exception&) {
         animating = false;
+      }
+      // The frame just drawn showed an instant inside the animation; if the
+      // animation ended meanwhile (a slow frame), one more frame shows its
+      // settled end instead of leaving a stale in-between picture.
+      if (drew_for_animation && !animating) {
+        dirty = true;
+        animating = true;
       }
     }
     SDL_Event ev;

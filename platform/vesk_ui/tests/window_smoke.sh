@@ -16,7 +16,7 @@ export DISPLAY=":$(head -1 "$work/display")"
 # SDL's input-method support leaks a D-Bus connection from a library it
 # dlopens and unloads again, so the report cannot name it to suppress it.
 # Memory errors are still caught.
-LSAN_OPTIONS=detect_leaks=0 VESK_UI_FRAME_DUMP="$work/frame.png" VESK_LOG=debug \
+XDG_DATA_HOME="$work/xdg" LSAN_OPTIONS=detect_leaks=0 VESK_UI_FRAME_DUMP="$work/frame.png" VESK_LOG=debug \
   "$gallery" 2>"$work/log" &
 app=$!
 for _ in $(seq 100); do [[ -s "$work/frame.png" ]] && break; sleep 0.1; done
@@ -38,7 +38,12 @@ frames_before=$(count)
 sleep 2
 frames_idle=$(count)
 [[ "$frames_idle" == "$frames_before" ]] || { echo "idle window kept drawing"; exit 1; }
-xdotool mousemove --window "$wid" 100 170 click 1
+# The toggle button at the top right is counted in the lent document, which
+# was opened before the first frame.
+doc="$work/xdg/vesk_ui/dev.vesk.gallery/document.vdoc"
+[[ -f "$doc" ]] || { echo "no document opened at $doc"; exit 1; }
+size_before=$(stat -c %s "$doc")
+xdotool mousemove --window "$wid" 880 32 click 1
 xdotool type --window "$wid" "ok"
 sleep 0.5
 frames_after=$(count)
@@ -47,4 +52,6 @@ kill -TERM $app
 code=0
 wait $app || code=$?
 ((code == 0)) || { echo "exit code $code"; tail -30 "$work/log"; exit 1; }
+size_after=$(stat -c %s "$doc")
+((size_after > size_before)) || { echo "the toggle was not written to the document"; exit 1; }
 echo "window smoke: ${frames_after} frames, idle frames 0, clean exit"
