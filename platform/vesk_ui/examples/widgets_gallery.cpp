@@ -142,16 +142,16 @@ struct Gallery {
 
   void draw_card(cairo_t* cr, Size size) const {
     ink::rounded_rect_path(cr, 0, 0, size.w, size.h, 14);
-    ink::set_source(cr, ink::Rgba::rgb8(0x2a, 0x2d, 0x35));
+    ink::set_source(cr, ink::rgb8(0x2a, 0x2d, 0x35));
     cairo_fill(cr);
-    ink::set_source(cr, ink::Rgba::rgb8(0x6a, 0x70, 0x7e));
+    ink::set_source(cr, ink::rgb8(0x6a, 0x70, 0x7e));
     for (int i = 0; i < 3; ++i) {  // the drag grip
       cairo_rectangle(cr, size.w / 2 - 14, 8 + i * 4, 28, 1.5);
     }
     cairo_fill(cr);
-    Avatar::draw_at(cr, Point{16, 40}, 44, "AL", ink::Rgba::rgb8(0x5b, 0x6e, 0xe1),
-                    ink::Rgba::rgb8(0x3b, 0xa5, 0x5d));
-    Avatar::draw_at(cr, Point{70, 40}, 44, "GH", ink::Rgba::rgb8(0x2f, 0x9e, 0x8f));
+    Avatar::draw_at(cr, Point{16, 40}, 44, "AL", ink::rgb8(0x5b, 0x6e, 0xe1),
+                    ink::rgb8(0x3b, 0xa5, 0x5d));
+    Avatar::draw_at(cr, Point{70, 40}, 44, "GH", ink::rgb8(0x2f, 0x9e, 0x8f));
     Button::paint(cr, Rect::from_xywh(12, size.h - 46, (size.w - 36) / 2, 32), "Mute", {});
     Button::paint(cr, Rect::from_xywh(24 + (size.w - 36) / 2, size.h - 46, (size.w - 36) / 2, 32),
                   "Leave", {Button::Kind::Danger, false, false});
@@ -163,10 +163,10 @@ struct Gallery {
     for (const auto& [input, box] :
          {std::pair{&name, name_box}, std::pair{&composer, composer_box}}) {
       ink::rounded_rect_path(cr, box.x0, box.y0, box.width(), box.height(), 10);
-      ink::set_source(cr, ink::Rgba::rgb8(0x26, 0x28, 0x2f));
+      ink::set_source(cr, ink::rgb8(0x26, 0x28, 0x2f));
       cairo_fill_preserve(cr);
-      ink::set_source(cr, input->focused() ? ink::Rgba::rgb8(0x4f, 0x6b, 0xed)
-                                           : ink::Rgba::rgb8(0x3a, 0x3e, 0x49));
+      ink::set_source(cr,
+                      input->focused() ? ink::rgb8(0x4f, 0x6b, 0xed) : ink::rgb8(0x3a, 0x3e, 0x49));
       cairo_set_line_width(cr, input->focused() ? 1.6 : 1);
       cairo_stroke(cr);
       input->paint(cr, box);
@@ -190,10 +190,10 @@ struct Gallery {
     const char* people[] = {"Ada Lovelace", "émile zola", "Grace Hopper", "Linus"};
     for (int i = 0; i < 4; ++i) {
       Avatar::draw_at(cr, Point{30.0 + i * 60, 330}, 44, Avatar::initials_for_name(people[i]),
-                      ink::Rgba::rgb8(0x5b + i * 30, 0x6e, 0xe1 - i * 40),
-                      i % 2 == 0 ? std::optional(ink::Rgba::rgb8(0x3b, 0xa5, 0x5d)) : std::nullopt);
+                      ink::rgb8(0x5b + i * 30, 0x6e, 0xe1 - i * 40),
+                      i % 2 == 0 ? std::optional(ink::rgb8(0x3b, 0xa5, 0x5d)) : std::nullopt);
     }
-    ink::set_source(cr, ink::Rgba::rgb8(0xa8, 0xad, 0xba));
+    ink::set_source(cr, ink::rgb8(0xa8, 0xad, 0xba));
     cairo_move_to(cr, 30, 420);
     cairo_select_font_face(cr, "Noto Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 13);

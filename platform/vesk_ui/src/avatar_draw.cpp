@@ -3,9 +3,15 @@
 #include <cmath>
 
 #include "vesk_ui/avatar.hpp"
+#include "vesk_ui/painter.hpp"
 #include "widget_text.hpp"
 
 namespace vesk_ui {
+
+void Avatar::draw_at(Painter& painter, Point top_left, double size, std::string_view initials,
+                     ink::Rgba color, std::optional<ink::Rgba> presence, ink::Rgba ring) {
+  draw_at(painter.cairo(), top_left, size, initials, color, presence, ring);
+}
 
 void Avatar::draw_at(cairo_t* cr, Point top_left, double size, std::string_view initials,
                      ink::Rgba color, std::optional<ink::Rgba> presence, ink::Rgba ring) {

@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include "vesk_ui/painter.hpp"
 #include "widget_text.hpp"
 
 namespace vesk_ui {
@@ -16,6 +17,11 @@ ink::Rgba lighten(ink::Rgba c, double t) {
 double Button::measure(std::string_view label, const ButtonStyle& style) {
   auto l = text::line(label, style.font_family, style.font_size);
   return text::pixel_size(l.get()).w + 2 * style.padding_x;
+}
+
+void Button::paint(Painter& painter, Rect rect, std::string_view label, State state,
+                   const ButtonStyle& style) {
+  paint(painter.cairo(), rect, label, state, style);
 }
 
 void Button::paint(cairo_t* cr, Rect rect, std::string_view label, State state,

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "vesk_ui/icons.hpp"
+#include "vesk_ui/painter.hpp"
 #include "widget_text.hpp"
 
 namespace vesk_ui {
@@ -154,6 +155,10 @@ accessibility::Node ContextMenu::accessibility() const {
                                                 {}});
   }
   return menu;
+}
+
+void ContextMenu::paint(Painter& painter) const {
+  paint(painter.cairo());
 }
 
 void ContextMenu::paint(cairo_t* cr) const {

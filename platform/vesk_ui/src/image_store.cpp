@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "vesk_ui/ink.hpp"
+#include "vesk_ui/painter.hpp"
 
 namespace vesk_ui::image_store {
 namespace {
@@ -205,6 +206,11 @@ void ImageStore::work() {
 }  // namespace vesk_ui::image_store
 
 namespace vesk_ui {
+
+void paint_image_cover(Painter& painter, const image_store::Image& image, Rect rect,
+                       double corner_radius) {
+  paint_image_cover(painter.cairo(), image, rect, corner_radius);
+}
 
 void paint_image_cover(cairo_t* cr, const image_store::Image& image, Rect rect,
                        double corner_radius) {

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "vesk_ui/clipboard.hpp"
+#include "vesk_ui/painter.hpp"
 #include "widget_text.hpp"
 
 namespace vesk_ui {
@@ -409,6 +410,10 @@ TextInput::Result TextInput::handle_event(const Event& event, double scale_facto
   }
   if (r != Result::Ignored) keep_caret_visible();
   return r;
+}
+
+void TextInput::paint(Painter& painter, Rect rect) {
+  paint(painter.cairo(), rect);
 }
 
 void TextInput::paint(cairo_t* cr, Rect rect) {

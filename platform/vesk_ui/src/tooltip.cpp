@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "vesk_ui/ink.hpp"
+#include "vesk_ui/painter.hpp"
 #include "widget_text.hpp"
 
 namespace vesk_ui {
@@ -45,6 +46,10 @@ Rect bubble_rect(cairo_t*, const TooltipCandidate& c, Rect window) {
   return Rect::from_xywh(x, y, w, h);
 }
 
+void draw_hover_tooltip(Painter& painter, const TooltipCandidate& c, Rect window) {
+  draw_hover_tooltip(painter.cairo(), c, window);
+}
+
 void draw_hover_tooltip(cairo_t* cr, const TooltipCandidate& c, Rect window) {
   if (c.label.empty()) return;
   const Rect b = bubble_rect(cr, c, window);
@@ -53,10 +58,10 @@ void draw_hover_tooltip(cairo_t* cr, const TooltipCandidate& c, Rect window) {
   ink::set_source(cr, ink::Rgba{0, 0, 0, 0.3});
   cairo_fill(cr);
   ink::rounded_rect_path(cr, b.x0, b.y0, b.width(), b.height(), 6);
-  ink::set_source(cr, ink::Rgba::rgb8(0x0f, 0x10, 0x13, 0.96));
+  ink::set_source(cr, ink::rgb8(0x0f, 0x10, 0x13, 0.96));
   cairo_fill(cr);
   auto l = text::line(c.label, "Noto Sans", kFont);
-  ink::set_source(cr, ink::Rgba::rgb8(0xf1, 0xf2, 0xf5));
+  ink::set_source(cr, ink::rgb8(0xf1, 0xf2, 0xf5));
   cairo_move_to(cr, b.x0 + kPadX, b.y0 + kPadY);
   pango_cairo_show_layout(cr, l.get());
   cairo_restore(cr);

@@ -85,13 +85,13 @@ TEST(Golden, Avatars) {
   check_golden("avatars", 250, 70, [](cairo_t* cr) {
     using vesk_ui::Avatar;
     Avatar::draw_at(cr, Point{10, 10}, 48, Avatar::initials_for_name("Ada Lovelace"),
-                    Rgba::rgb8(0x5b, 0x6e, 0xe1));
+                    vesk_ui::ink::rgb8(0x5b, 0x6e, 0xe1));
     Avatar::draw_at(cr, Point{70, 10}, 48, Avatar::initials_for_name("émile zola"),
-                    Rgba::rgb8(0xe0, 0x7a, 0x3f), Rgba::rgb8(0x3b, 0xa5, 0x5d));
+                    vesk_ui::ink::rgb8(0xe0, 0x7a, 0x3f), vesk_ui::ink::rgb8(0x3b, 0xa5, 0x5d));
     Avatar::draw_at(cr, Point{130, 14}, 40, Avatar::initials_for_name("Grace Hopper"),
-                    Rgba::rgb8(0x2f, 0x9e, 0x8f), Rgba::rgb8(0xf0, 0xb2, 0x32));
-    Avatar::draw_at(cr, Point{184, 19}, 30, "", Rgba::rgb8(0x80, 0x84, 0x8e),
-                    Rgba::rgb8(0x74, 0x7f, 0x8d));
+                    vesk_ui::ink::rgb8(0x2f, 0x9e, 0x8f), vesk_ui::ink::rgb8(0xf0, 0xb2, 0x32));
+    Avatar::draw_at(cr, Point{184, 19}, 30, "", vesk_ui::ink::rgb8(0x80, 0x84, 0x8e),
+                    vesk_ui::ink::rgb8(0x74, 0x7f, 0x8d));
   });
 }
 

@@ -11,6 +11,8 @@
 
 namespace vesk_ui {
 
+class Painter;
+
 class Avatar {
  public:
   // Up to two initials: the first letter of each of the first two words of
@@ -26,7 +28,10 @@ class Avatar {
   // ringed by `ring` so it reads against any background.
   static void draw_at(cairo_t* cr, Point top_left, double size, std::string_view initials,
                       ink::Rgba color, std::optional<ink::Rgba> presence = std::nullopt,
-                      ink::Rgba ring = ink::Rgba::rgb8(0x1b, 0x1d, 0x22));
+                      ink::Rgba ring = ink::rgb8(0x1b, 0x1d, 0x22));
+  static void draw_at(Painter& painter, Point top_left, double size, std::string_view initials,
+                      ink::Rgba color, std::optional<ink::Rgba> presence = std::nullopt,
+                      ink::Rgba ring = ink::rgb8(0x1b, 0x1d, 0x22));
 };
 
 }  // namespace vesk_ui

@@ -10,16 +10,18 @@
 
 namespace vesk_ui {
 
+class Painter;
+
 struct ButtonStyle {
   std::string font_family = "Noto Sans";
   double font_size = 13;
   double corner_radius = 9;
   double padding_x = 14;
-  ink::Rgba normal = ink::Rgba::rgb8(0x2e, 0x31, 0x3a);
-  ink::Rgba hovered = ink::Rgba::rgb8(0x3a, 0x3e, 0x49);
-  ink::Rgba active = ink::Rgba::rgb8(0x4f, 0x6b, 0xed);
-  ink::Rgba danger = ink::Rgba::rgb8(0xd9, 0x3f, 0x3f);
-  ink::Rgba text = ink::Rgba::rgb8(0xe6, 0xe8, 0xee);
+  ink::Rgba normal = ink::rgb8(0x2e, 0x31, 0x3a);
+  ink::Rgba hovered = ink::rgb8(0x3a, 0x3e, 0x49);
+  ink::Rgba active = ink::rgb8(0x4f, 0x6b, 0xed);
+  ink::Rgba danger = ink::rgb8(0xd9, 0x3f, 0x3f);
+  ink::Rgba text = ink::rgb8(0xe6, 0xe8, 0xee);
   ink::Rgba on_accent = ink::Rgba{1, 1, 1, 1};
 };
 
@@ -36,6 +38,8 @@ struct Button {
   // Fills the rounded button and centres its label. Hovered lightens;
   // disabled draws at reduced opacity and ignores hover.
   static void paint(cairo_t* cr, Rect rect, std::string_view label, State state,
+                    const ButtonStyle& style = {});
+  static void paint(Painter& painter, Rect rect, std::string_view label, State state,
                     const ButtonStyle& style = {});
 };
 

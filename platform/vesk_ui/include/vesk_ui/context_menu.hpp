@@ -20,6 +20,8 @@
 
 namespace vesk_ui {
 
+class Painter;
+
 struct ContextMenuItem {
   std::string label;
   bool destructive = false;
@@ -33,13 +35,13 @@ struct ContextMenuStyle {
   double padding = 6;
   double min_width = 180;
   double corner_radius = 10;
-  ink::Rgba background = ink::Rgba::rgb8(0x23, 0x25, 0x2b);
-  ink::Rgba border = ink::Rgba::rgb8(0xff, 0xff, 0xff, 0.10);
-  ink::Rgba text = ink::Rgba::rgb8(0xe6, 0xe8, 0xee);
-  ink::Rgba icon = ink::Rgba::rgb8(0xa8, 0xad, 0xba);
-  ink::Rgba destructive = ink::Rgba::rgb8(0xf2, 0x5c, 0x5c);
-  ink::Rgba highlight = ink::Rgba::rgb8(0x4f, 0x6b, 0xed, 0.85);
-  ink::Rgba shadow = ink::Rgba::rgb8(0, 0, 0, 0.35);
+  ink::Rgba background = ink::rgb8(0x23, 0x25, 0x2b);
+  ink::Rgba border = ink::rgb8(0xff, 0xff, 0xff, 0.10);
+  ink::Rgba text = ink::rgb8(0xe6, 0xe8, 0xee);
+  ink::Rgba icon = ink::rgb8(0xa8, 0xad, 0xba);
+  ink::Rgba destructive = ink::rgb8(0xf2, 0x5c, 0x5c);
+  ink::Rgba highlight = ink::rgb8(0x4f, 0x6b, 0xed, 0.85);
+  ink::Rgba shadow = ink::rgb8(0, 0, 0, 0.35);
 };
 
 class ContextMenu {
@@ -78,6 +80,7 @@ class ContextMenu {
   void set_style(ContextMenuStyle s);
   const ContextMenuStyle& style() const { return style_; }
   void paint(cairo_t* cr) const;
+  void paint(Painter& painter) const;
 
  private:
   Size measure() const;

@@ -120,11 +120,14 @@ class ImageStore {
 
 namespace vesk_ui {
 
+class Painter;
 using image_store::ImageStore;
 
 // Paints image scaled to cover rect (cropping the overflow, centred) inside
 // a rounded rectangle of the given corner radius.
 void paint_image_cover(cairo_t* cr, const image_store::Image& image, Rect rect,
+                       double corner_radius = 0);
+void paint_image_cover(Painter& painter, const image_store::Image& image, Rect rect,
                        double corner_radius = 0);
 
 }  // namespace vesk_ui

@@ -1,22 +1,21 @@
 #pragma once
-// Colours and small cairo helpers shared by the widgets. Widgets paint on a
+// Colour shorthands and small cairo helpers shared by the widgets. Widgets paint on a
 // cairo context in logical pixels; the caller has already applied the scale.
 
 #include <cstdint>
+
+#include "vesk_ui/color.hpp"
 
 typedef struct _cairo cairo_t;
 
 namespace vesk_ui::ink {
 
-// A straight (not premultiplied) colour, components 0..1.
-struct Rgba {
-  double r = 0, g = 0, b = 0, a = 1;
-  static constexpr Rgba rgb8(std::uint8_t r, std::uint8_t g, std::uint8_t b, double a = 1) {
-    return Rgba{r / 255.0, g / 255.0, b / 255.0, a};
-  }
-  constexpr Rgba with_alpha(double na) const { return Rgba{r, g, b, na}; }
-  friend bool operator==(const Rgba&, const Rgba&) = default;
-};
+// The widgets' colours are the framework's colours, so owners can hand
+// theme tokens straight in.
+using Rgba = Color;
+constexpr Rgba rgb8(std::uint8_t r, std::uint8_t g, std::uint8_t b, double a = 1) {
+  return Rgba{r / 255.0, g / 255.0, b / 255.0, a};
+}
 
 void set_source(cairo_t* cr, Rgba c);
 // Adds a rounded rectangle path (radius clamped to half the shorter side).

@@ -31,6 +31,8 @@ typedef struct _PangoLayout PangoLayout;
 
 namespace vesk_ui {
 
+class Painter;
+
 struct TextInputStyle {
   std::string font_family = "Noto Sans";
   double font_size = 14;  // logical pixels
@@ -98,6 +100,7 @@ class TextInput {
   // Paints text, selection, composition, caret (when focused) or the
   // placeholder (when empty), clipped to rect, in logical pixels.
   void paint(cairo_t* cr, Rect rect);
+  void paint(Painter& painter, Rect rect);
   // Height the text needs at the current width (for growing composers).
   double content_height();
   double scroll_offset() const { return scroll_; }

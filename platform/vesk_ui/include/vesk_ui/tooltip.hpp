@@ -14,6 +14,8 @@ typedef struct _cairo cairo_t;
 
 namespace vesk_ui {
 
+class Painter;
+
 struct TooltipCandidate {
   std::string label;
   Rect rect;  // what the tooltip is about; it is placed beside this
@@ -47,6 +49,7 @@ namespace tooltip {
 // no room below), kept inside the window.
 Rect bubble_rect(cairo_t* cr, const TooltipCandidate& c, Rect window);
 void draw_hover_tooltip(cairo_t* cr, const TooltipCandidate& c, Rect window);
+void draw_hover_tooltip(Painter& painter, const TooltipCandidate& c, Rect window);
 
 }  // namespace tooltip
 }  // namespace vesk_ui

@@ -1,0 +1,43 @@
+// vesk-ui-gallery: the framework's example program. With no argument it
+// opens a window; with --shot it renders one of its scenarios to PNG.
+
+#include <cstdio>
+#include <memory>
+
+#include "gallery_scene.hpp"
+#include "vesk_ui/launch.hpp"
+#include "vesk_ui/shot.hpp"
+#include "vesk_ui/theme.hpp"
+
+namespace {
+
+constexpr vesk_ui::Size kDefaultSize{960, 640};
+
+base::Status render_shot(const vesk_ui::launch::ShotRequest& req) {
+  if (!req.output) return base::make_error("missing screenshot output");
+  gallery::GalleryWidget widget;
+  auto frame = VESK_TRY(vesk_ui::ShotFrame::create(vesk_ui::launch::shot_theme(),
+                                                   req.size.value_or(kDefaultSize), req.scale));
+  if (req.name == "gallery-panel") widget.set_panel_open(true, frame.theme(), frame.instant());
+  frame.sync(widget);
+  VESK_TRY_STATUS(frame.layout(widget));
+  if (req.name == "gallery-hover") widget.set_hovered(1);
+  frame.draw(widget);
+  frame.draw_floating_surfaces(widget);
+  VESK_TRY_STATUS(frame.write_png(*req.output));
+  std::printf("gallery: wrote shot to %s\n", req.output->c_str());
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  vesk_ui::launch::LaunchDescription desc;
+  desc.app_id = "dev.vesk.gallery";
+  desc.shot_names = gallery::shot_names();
+  desc.hooks.app_factory = [] { return std::make_unique<gallery::GalleryWidget>(); };
+  desc.hooks.shot_renderer = render_shot;
+  desc.hooks.default_window_size = [] { return kDefaultSize; };
+  desc.hooks.protocol_version = [] { return vesk_ui::launch::kProtocolVersion; };
+  vesk_ui::launch::run_or_exit(std::move(desc), argc, argv);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The steps of one frame, shared by the window and ShotFrame so both draw
+// exactly alike.
+
+#include <cairo.h>
+
+#include "base/result.hpp"
+#include "vesk_ui/clock.hpp"
+#include "vesk_ui/geometry.hpp"
+#include "vesk_ui/text.hpp"
+#include "vesk_ui/theme.hpp"
+#include "vesk_ui/widget.hpp"
+
+namespace vesk_ui::detail {
+
+struct FrameEnv {
+  const Theme& theme;
+  TextRenderer& text;
+  Size logical;
+  double scale = 1;
+  Instant now;
+};
+
+void frame_sync(Widget& w, const FrameEnv& env, crdt::Document* doc);
+base::Status frame_layout(Widget& w, const FrameEnv& env);
+// Paints into `target`, which is logical * scale device pixels. The base
+// pass clears to the theme's base colour first.
+void frame_draw(Widget& w, const FrameEnv& env, cairo_surface_t* target, bool floating);
+
+}  // namespace vesk_ui::detail
