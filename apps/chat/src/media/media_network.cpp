@@ -99,6 +99,8 @@ NetworkedTransport::~NetworkedTransport() {
   // finishes before the runtime's threads are joined.
   if (endpoint_) endpoint_->shutdown();
   endpoint_.reset();
+  // The queues are Asio objects: they must go before the runtime they run on.
+  peers_.clear();
   runtime_.reset();
 }
 
