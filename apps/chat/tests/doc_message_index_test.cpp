@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "doc/apply.hpp"
@@ -125,6 +126,68 @@ TEST_F(MessageIndexTest, FollowsChangesMergedFromAnotherReplica) {
     expect_index_matches(w);
     expect_index_matches(wo);
     if (HasFailure()) FAIL() << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace chat::doc
+
+namespace chat::doc {
+namespace {
+
+// Every part of a message that a record is read from, changed behind the
+// cache's back: the next projection shows the change.
+TEST_F(MessageIndexTest, CachedRecordsFollowEveryNestedChange) {
+  auto cached = [&] { return w.list_messages("c_a"); };
+  auto fresh = [&] { return list_messages(d, "c_a"); };
+  ASSERT_EQ(cached(), fresh());
+  ObjId m = element("c_a", 0);
+  std::vector<std::function<void()>> changes{
+      [&] {
+        apply(w, ChatAction::EditMessage{"c_a", "m_1", "new words", 9});
+      },
+      [&] {
+        apply(w, ChatAction::AddReaction{"c_a", "m_1", "👍", "u_b"});
+      },
+      [&] {
+        ObjId entry = *d.get(*get_list(d, m, key::kReactions), 0)->object(crdt::ObjType::Map);
+        ASSERT_TRUE(d.put(entry, key::kEmoji, std::string("🎉")).ok());
+      },
+      [&] {
+        ObjId entry = *d.get(*get_list(d, m, key::kHistory), 0)->object(crdt::ObjType::Map);
+        ASSERT_TRUE(d.put(entry, key::kText, std::string("rewritten history")).ok());
+      },
+      [&] {
+        ObjId a = *d.put_object(m, key::kAttachment, crdt::ObjType::Map);
+        ASSERT_TRUE(d.put(a, key::kKind, std::string("file")).ok());
+      },
+      [&] {
+        ASSERT_TRUE(d.put(*get_map(d, m, key::kAttachment), key::kSize, std::int64_t{3}).ok());
+      },
+      [&] {
+        AgentWork work{AgentWorkState::Taken{},
+                       1,
+                       std::nullopt,
+                       {AgentStep{"s", 1, "r", "l", AgentStepOutcome::Asked{}}}};
+        apply(w, ChatAction::SetAgentWork{"c_a", "m_1", work, std::nullopt});
+      },
+      [&] {
+        ObjId trace = *get_map(d, *get_map(d, m, key::kWork), key::kTrace);
+        ASSERT_TRUE(d.put(*get_map(d, trace, "s"), key::kLabel, std::string("relabelled")).ok());
+      },
+      [&] {
+        apply(w, ChatAction::PinMessage{"c_a", "m_1", true});
+      },
+      [&] { ASSERT_TRUE(d.put(m, key::kParent, std::string("m_3")).ok()); },
+      [&] { ASSERT_TRUE(d.splice_text(*get_text_obj(d, m, key::kText), 0, 3, "").ok()); },
+  };
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    std::vector<Message> before = cached();
+    changes[i]();
+    std::vector<Message> after = cached();
+    EXPECT_EQ(after, fresh()) << "change " << i;
+    EXPECT_NE(after, before) << "change " << i << " changed nothing visible";
+    EXPECT_EQ(w.unread_count("c_a", "u_me"), read_unread_count(d, "c_a", "u_me"));
   }
 }
 

@@ -164,7 +164,8 @@ inline ChatAction::SendMessage send(std::string channel, std::string id, std::st
   return s;
 }
 
-// The index must answer what a walk over every channel's list answers.
+// The index and the record cache must answer what a walk over every
+// channel's list answers.
 inline void expect_index_matches(WorkspaceDoc& w) {
   const crdt::Document& d = w.doc();
   MessageIndex& index = w.messages();
@@ -189,6 +190,9 @@ inline void expect_index_matches(WorkspaceDoc& w) {
         EXPECT_EQ(found->message, map) << channel << "/" << id;
         EXPECT_EQ(found->list, *list) << channel << "/" << id;
       }
+      // The cached records and the index's counts answer what a full read does.
+      EXPECT_EQ(w.list_messages(channel), list_messages(d, channel)) << channel;
+      EXPECT_EQ(w.unread_count(channel, "u_me"), read_unread_count(d, channel, "u_me")) << channel;
     }
   }
   EXPECT_EQ(index.size(), maps);

@@ -10,11 +10,15 @@ namespace {
 
 constexpr std::string_view kWhere = "doc";
 
+thread_local std::vector<ObjId>* t_recording = nullptr;
+
 std::optional<ObjId> object_of(const Document& doc, ObjId obj, std::string_view key,
                                crdt::ObjType type) {
   auto value = doc.get(obj, key);
   if (!value) return std::nullopt;
-  return value->object(type);
+  auto found = value->object(type);
+  if (found) ReadRecorder::note(*found);
+  return found;
 }
 
 void report(const base::Status& status, std::string_view what) {
@@ -33,6 +37,16 @@ std::optional<ObjId> ensure_object(Document& doc, ObjId obj, std::string_view ke
 }
 
 }  // namespace
+
+ReadRecorder::ReadRecorder(std::vector<ObjId>& into) : previous_(t_recording) {
+  t_recording = &into;
+}
+ReadRecorder::~ReadRecorder() {
+  t_recording = previous_;
+}
+void ReadRecorder::note(ObjId obj) {
+  if (t_recording) t_recording->push_back(obj);
+}
 
 std::optional<ObjId> get_map(const Document& doc, ObjId obj, std::string_view key) {
   return object_of(doc, obj, key, crdt::ObjType::Map);

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "crdt/document.hpp"
 
@@ -19,6 +20,22 @@ using crdt::Document;
 using crdt::ObjId;
 
 // ---- reads ----
+// While one lives, every object the readers below find is also appended to
+// `into`: the objects a record read depended on, so a cache of records can
+// tell from the engine's change events which records went stale.
+class ReadRecorder {
+ public:
+  explicit ReadRecorder(std::vector<ObjId>& into);
+  ~ReadRecorder();
+  ReadRecorder(const ReadRecorder&) = delete;
+  ReadRecorder& operator=(const ReadRecorder&) = delete;
+  // For readers that reach objects by other ways (list elements).
+  static void note(ObjId obj);
+
+ private:
+  std::vector<ObjId>* previous_;
+};
+
 std::optional<ObjId> get_map(const Document& doc, ObjId obj, std::string_view key);
 std::optional<ObjId> get_list(const Document& doc, ObjId obj, std::string_view key);
 std::optional<ObjId> get_text_obj(const Document& doc, ObjId obj, std::string_view key);

@@ -95,7 +95,7 @@ class Applier {
     auto position = wdoc_.messages().position(a.channel, found->map);
     if (!position) return;
     delete_index(doc_, found->list, *position);
-    wdoc_.index_for_writes().note_removed(doc_, a.channel, *position);
+    wdoc_.note_removed(a.channel, *position);
   }
 
   void operator()(const A::AddReaction& a) {

@@ -44,9 +44,14 @@ void MessageIndex::index_channel(const crdt::Document& doc, const std::string& c
   list_channel_[list] = channel;
   ch.elements = element_ids(doc, list);
   for (crdt::ObjId message : ch.elements) {
-    if (message == kNotAMap) continue;
-    add_message(ch, channel, message, get_str(doc, message, key::kId));
+    if (message != kNotAMap) read_message(doc, ch, channel, message);
   }
+}
+
+void MessageIndex::read_message(const crdt::Document& doc, ChannelList& ch,
+                                const std::string& channel, crdt::ObjId message) {
+  add_message(ch, channel, message, get_str(doc, message, key::kId),
+              str_or_empty(doc, message, key::kParent).empty());
 }
 
 void MessageIndex::drop_channel(const std::string& channel) {
@@ -61,15 +66,17 @@ void MessageIndex::drop_channel(const std::string& channel) {
 }
 
 void MessageIndex::add_message(ChannelList& ch, const std::string& channel, crdt::ObjId message,
-                               std::optional<std::string> id) {
+                               std::optional<std::string> id, bool top_level) {
   if (id) add_id(ch, message, *id);
-  messages_[message] = MessageEntry{channel, std::move(id)};
+  if (top_level) ++ch.top_level;
+  messages_[message] = MessageEntry{channel, std::move(id), top_level};
 }
 
 void MessageIndex::remove_message(ChannelList& ch, crdt::ObjId message) {
   auto it = messages_.find(message);
   if (it == messages_.end()) return;
   if (it->second.id) remove_id(ch, message, *it->second.id);
+  if (it->second.top_level) --ch.top_level;
   messages_.erase(it);
 }
 
@@ -88,8 +95,8 @@ void MessageIndex::remove_id(ChannelList& ch, crdt::ObjId message, const std::st
   }
 }
 
-void MessageIndex::refresh(crdt::Document& doc) {
-  process(doc, doc.take_changed_objects(), {});
+void MessageIndex::refresh(const crdt::Document& doc, const std::vector<crdt::ObjId>& changed) {
+  process(doc, changed, {});
 }
 
 void MessageIndex::process(const crdt::Document& doc, const std::vector<crdt::ObjId>& changed,
@@ -112,7 +119,7 @@ void MessageIndex::process(const crdt::Document& doc, const std::vector<crdt::Ob
     }
   }
   for (crdt::ObjId obj : changed) {
-    if (messages_.contains(obj)) reread_id(doc, obj);
+    if (messages_.contains(obj)) reread(doc, obj);
   }
 }
 
@@ -153,23 +160,31 @@ void MessageIndex::sync_list(const crdt::Document& doc, const std::string& chann
     if (was[i] != kNotAMap && !kept.contains(was[i])) remove_message(ch, was[i]);
   }
   for (std::size_t i = prefix; i < now.size() - suffix; ++i) {
-    if (now[i] != kNotAMap && !messages_.contains(now[i])) {
-      add_message(ch, channel, now[i], get_str(doc, now[i], key::kId));
-    }
+    if (now[i] != kNotAMap && !messages_.contains(now[i])) read_message(doc, ch, channel, now[i]);
   }
   ch.elements = std::move(now);
 }
 
-void MessageIndex::reread_id(const crdt::Document& doc, crdt::ObjId message) {
+void MessageIndex::reread(const crdt::Document& doc, crdt::ObjId message) {
   MessageEntry& entry = messages_.at(message);
+  ChannelList& ch = channels_.at(entry.channel);
+  bool top_level = str_or_empty(doc, message, key::kParent).empty();
+  if (top_level != entry.top_level) {
+    top_level ? ++ch.top_level : --ch.top_level;
+    entry.top_level = top_level;
+  }
   std::optional<std::string> id = get_str(doc, message, key::kId);
   if (id == entry.id) return;
-  ChannelList& ch = channels_.at(entry.channel);
   if (entry.id) remove_id(ch, message, *entry.id);
   // A renamed message keeps its place in the list; among duplicates the first
   // by position wins, which find() works out from the element order.
   if (id) add_id(ch, message, *id);
   entry.id = std::move(id);
+}
+
+std::size_t MessageIndex::top_level_count(std::string_view channel) const {
+  auto ch = channels_.find(channel);
+  return ch == channels_.end() ? 0 : ch->second.top_level;
 }
 
 bool MessageIndex::exists(std::string_view id) const {
@@ -202,41 +217,36 @@ std::optional<std::size_t> MessageIndex::position(std::string_view channel,
   return static_cast<std::size_t>(it - elements.begin());
 }
 
-void MessageIndex::note_local_write(crdt::Document& doc, crdt::ObjId list) {
-  // Everything reported since the last refresh is the caller's own writes,
-  // which the index already holds for `list`; the rest is cheap to fold in.
-  std::vector<crdt::ObjId> changed = doc.take_changed_objects();
-  process(doc, changed, list);
-}
-
-void MessageIndex::note_appended(crdt::Document& doc, std::string_view channel, crdt::ObjId list,
-                                 crdt::ObjId message, std::string_view id) {
+void MessageIndex::note_appended(const crdt::Document& doc, std::string_view channel,
+                                 crdt::ObjId list, crdt::ObjId message, std::string_view id,
+                                 bool top_level, const std::vector<crdt::ObjId>& changed) {
   auto it = channels_.find(channel);
   if (get_map(doc, crdt::ObjId::root(), key::kMessages) != messages_map_ || it == channels_.end() ||
       it->second.list != list) {
     // A list the index has not seen yet (the channel's first message, or a
     // new "messages" map) holds next to nothing: read it like the others.
-    refresh(doc);
+    refresh(doc, changed);
     return;
   }
   ChannelList& ch = it->second;
   ch.elements.push_back(message);
-  add_message(ch, it->first, message, std::string(id));
-  note_local_write(doc, list);
+  add_message(ch, it->first, message, std::string(id), top_level);
+  // Everything else reported is the caller's own writes inside the message.
+  process(doc, changed, list);
 }
 
-void MessageIndex::note_removed(crdt::Document& doc, std::string_view channel,
-                                std::size_t position) {
+void MessageIndex::note_removed(const crdt::Document& doc, std::string_view channel,
+                                std::size_t position, const std::vector<crdt::ObjId>& changed) {
   auto it = channels_.find(channel);
   if (it == channels_.end() || position >= it->second.elements.size()) {
-    refresh(doc);
+    refresh(doc, changed);
     return;
   }
   ChannelList& ch = it->second;
   crdt::ObjId message = ch.elements[position];
   ch.elements.erase(ch.elements.begin() + static_cast<std::ptrdiff_t>(position));
   if (message != kNotAMap) remove_message(ch, message);
-  note_local_write(doc, ch.list);
+  process(doc, changed, ch.list);
 }
 
 }  // namespace chat::doc

@@ -35,9 +35,9 @@ class MessageIndex {
 
   // Reads the whole "messages" map again.
   void rebuild(const crdt::Document& doc);
-  // Folds in what the engine reports as changed since the last call. The index
-  // must be the only consumer of the document's change events.
-  void refresh(crdt::Document& doc);
+  // Folds in the objects the engine reported as changed (sorted, as
+  // Document::take_changed_objects answers them).
+  void refresh(const crdt::Document& doc, const std::vector<crdt::ObjId>& changed);
 
   // A message map with this "id" is in some channel's list.
   bool exists(std::string_view id) const;
@@ -45,13 +45,17 @@ class MessageIndex {
   std::optional<Found> find(std::string_view channel, std::string_view id) const;
   // Position of a message map in its channel's list.
   std::optional<std::size_t> position(std::string_view channel, crdt::ObjId message) const;
+  // Messages of the channel without a parent (the thread roots).
+  std::size_t top_level_count(std::string_view channel) const;
 
-  // Writes made by this module. Each must follow a refresh() with nothing but
-  // the caller's own writes in between: the index takes the change events
-  // they raised without comparing the list it was told about again.
-  void note_appended(crdt::Document& doc, std::string_view channel, crdt::ObjId list,
-                     crdt::ObjId message, std::string_view id);
-  void note_removed(crdt::Document& doc, std::string_view channel, std::size_t position);
+  // Writes made by this module, with the change events they raised. Each must
+  // follow a refresh() with nothing but the caller's own writes in between:
+  // the list the index is told about is then not compared again.
+  void note_appended(const crdt::Document& doc, std::string_view channel, crdt::ObjId list,
+                     crdt::ObjId message, std::string_view id, bool top_level,
+                     const std::vector<crdt::ObjId>& changed);
+  void note_removed(const crdt::Document& doc, std::string_view channel, std::size_t position,
+                    const std::vector<crdt::ObjId>& changed);
 
   std::size_t size() const { return messages_.size(); }
 
@@ -60,10 +64,12 @@ class MessageIndex {
     crdt::ObjId list;
     std::vector<crdt::ObjId> elements;  // root() stands for an element that is no map
     StringMap<std::vector<crdt::ObjId>> by_id;
+    std::size_t top_level = 0;
   };
   struct MessageEntry {
     std::string channel;
     std::optional<std::string> id;
+    bool top_level = true;
   };
 
   void clear();
@@ -71,15 +77,16 @@ class MessageIndex {
   void drop_channel(const std::string& channel);
   void sync_channel_keys(const crdt::Document& doc);
   void sync_list(const crdt::Document& doc, const std::string& channel);
-  void reread_id(const crdt::Document& doc, crdt::ObjId message);
+  void reread(const crdt::Document& doc, crdt::ObjId message);
+  void read_message(const crdt::Document& doc, ChannelList& ch, const std::string& channel,
+                    crdt::ObjId message);
   void add_message(ChannelList& ch, const std::string& channel, crdt::ObjId message,
-                   std::optional<std::string> id);
+                   std::optional<std::string> id, bool top_level);
   void remove_message(ChannelList& ch, crdt::ObjId message);
   void add_id(ChannelList& ch, crdt::ObjId message, const std::string& id);
   void remove_id(ChannelList& ch, crdt::ObjId message, const std::string& id);
   void process(const crdt::Document& doc, const std::vector<crdt::ObjId>& changed,
                std::optional<crdt::ObjId> current_list);
-  void note_local_write(crdt::Document& doc, crdt::ObjId list);
 
   std::optional<crdt::ObjId> messages_map_;
   StringMap<ChannelList> channels_;

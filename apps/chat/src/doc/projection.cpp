@@ -28,7 +28,10 @@ void for_each_map_element(const Document& doc, ObjId obj, std::string_view key, 
   auto list = get_list(doc, obj, key);
   if (!list) return;
   for (const crdt::Value& item : doc.items(*list)) {
-    if (auto map = item.object(crdt::ObjType::Map)) read(*map);
+    if (auto map = item.object(crdt::ObjType::Map)) {
+      ReadRecorder::note(*map);
+      read(*map);
+    }
   }
 }
 

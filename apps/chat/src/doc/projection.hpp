@@ -31,6 +31,12 @@ std::uint32_t read_unread_count(const crdt::Document& doc, std::string_view chan
 bool is_seeded(const crdt::Document& doc);
 // Answered from the message index, not by walking every channel.
 bool message_exists(WorkspaceDoc& doc, std::string_view id);
+// The same records as the overloads above, for a document read on every
+// refresh: messages come from a cache that the engine's change events keep
+// current, and the top-level count from the message index.
+std::vector<Message> list_messages(WorkspaceDoc& doc, std::string_view channel);
+std::uint32_t read_unread_count(WorkspaceDoc& doc, std::string_view channel,
+                                std::string_view person);
 
 // One message map as a record.
 Message read_message(const crdt::Document& doc, crdt::ObjId message, std::string_view channel);

@@ -134,7 +134,7 @@ std::string insert_message(WorkspaceDoc& wdoc, std::string_view channel, const M
   }
   if (message.attachment) write_attachment(doc, *map, *message.attachment);
 
-  wdoc.index_for_writes().note_appended(doc, channel, *list, *map, message.id);
+  wdoc.note_appended(channel, *list, *map, message.id, !message.parent || message.parent->empty());
   return message.id;
 }
 
