@@ -4,7 +4,7 @@
 // over plain TCP on loopback as the baseline for CPU. Prints one JSON line;
 // the top-level figures are the 4-receiver case.
 //
-// Usage: quic_media_bench [seconds per case, default 10]
+// Usage: quic_media [seconds per case, default 10]
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/resource.h>
