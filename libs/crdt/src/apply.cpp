@@ -327,8 +327,9 @@ base::Status Document::Impl::validate(const Change& c, std::uint32_t author) con
 
 base::Result<detail::ApplyResult> Document::Impl::apply_change(Change c,
                                                                std::vector<std::uint8_t> bytes,
-                                                               bool park_if_missing) {
-  const ChangeHash hash = detail::hash_bytes(bytes);
+                                                               bool park_if_missing,
+                                                               const ChangeHash* known_hash) {
+  const ChangeHash hash = known_hash ? *known_hash : detail::hash_bytes(bytes);
   if (by_hash.contains(hash)) return detail::ApplyResult::Duplicate;
   bool missing = false;
   for (auto& d : c.deps)

@@ -127,8 +127,10 @@ struct Document::Impl {
   // them is applied, so a refused change leaves nothing behind.
   base::Status validate(const detail::Change& c, std::uint32_t author) const;
   // Decoded change in, applied (or refused, or parked when deps are missing).
+  // `known_hash`: the hash of `bytes` when the caller already computed it.
   base::Result<detail::ApplyResult> apply_change(detail::Change c, std::vector<std::uint8_t> bytes,
-                                                 bool park_if_missing);
+                                                 bool park_if_missing,
+                                                 const ChangeHash* known_hash = nullptr);
   // Retries parked changes after something was applied.
   void drain_waiting();
   // Records a change whose ops are already in the state.

@@ -207,7 +207,7 @@ base::Status load_snapshot(Document::Impl& impl, std::span<const std::uint8_t> b
     if (n_ops == 0 || max_end > (1ull << 62)) return corrupt("operations");
     auto encoded = detail::encode_change(c);
     hashes.push_back(detail::hash_bytes(encoded));
-    auto applied = impl.apply_change(std::move(c), std::move(encoded), false);
+    auto applied = impl.apply_change(std::move(c), std::move(encoded), false, &hashes.back());
     if (!applied.ok())
       return base::make_error("saved document holds a bad change: " + applied.error());
   }

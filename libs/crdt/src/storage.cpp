@@ -202,7 +202,6 @@ base::Result<std::unique_ptr<Storage>> Storage::open(const std::filesystem::path
     }
   }
   records = std::move(parsed->records);
-  s->thread_ = std::thread([p = s.get()] { p->run(); });
   return s;
 }
 
@@ -233,6 +232,7 @@ void Storage::append_change(std::span<const std::uint8_t> change) {
     file_size_ += rec.size();
     log_bytes_ += rec.size();
     ++written_;
+    start_thread();
     if (compacting_) carry_.insert(carry_.end(), rec.begin(), rec.end());
   }
   wake_.notify_all();
@@ -264,8 +264,14 @@ void Storage::compact(std::function<std::vector<std::uint8_t>()> make) {
     compacting_ = true;
     carry_.clear();
     pending_snapshot_ = std::move(make);
+    start_thread();
   }
   wake_.notify_all();
+}
+
+// Started by the first write: a document that is only read costs no thread.
+void Storage::start_thread() {
+  if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
 }
 
 void Storage::run() {

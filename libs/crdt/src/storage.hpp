@@ -69,6 +69,7 @@ class Storage {
  private:
   Storage() = default;
   void run();
+  void start_thread();  // with mu_ held
   void do_compact(std::unique_lock<std::mutex>& lock);
 
   std::filesystem::path path_;
