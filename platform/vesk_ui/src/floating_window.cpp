@@ -106,7 +106,13 @@ void DesktopHost::present(const std::string& id, const std::string& title, Rect 
 }
 
 void DesktopHost::hide(const std::string& id) {
-  std::erase_if(surfaces_, [&](const auto& s) { return s->id == id; });
+  const auto removed = std::erase_if(surfaces_, [&](const auto& s) { return s->id == id; });
+  // The keyboard focus may have been on the surface window; without a
+  // window manager it would go nowhere, so hand it back to the main window.
+  if (removed > 0 && main_ != nullptr) {
+    SDL_RaiseWindow(main_);
+    SDL_SetWindowInputFocus(main_);
+  }
 }
 
 bool DesktopHost::is_shown(const std::string& id) const {
