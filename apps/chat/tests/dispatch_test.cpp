@@ -62,7 +62,7 @@ class DispatchTest : public ::testing::Test {
 };
 
 TEST_F(DispatchTest, EachActionIsOneChangeAndOneJournalEntry) {
-  ChatDispatcher d{registry, target, journal, "dev.vesk.cht", std::nullopt};
+  ChatDispatcher d{registry, target, journal, "dev.vesk.cht", std::nullopt, {}};
   const ChatAction rename = ca::RenameChannel{"c_1", "news"};
   const ChatAction pin = ca::PinMessage{"c_1", "m_1", true};
   EXPECT_EQ(dispatch_capturing_log(d, rename), "");
@@ -87,7 +87,7 @@ TEST_F(DispatchTest, EachActionIsOneChangeAndOneJournalEntry) {
 
 TEST_F(DispatchTest, FailuresAreLoggedAndLeaveNoTrace) {
   vesk_actions::ActionRegistry empty;
-  ChatDispatcher unregistered{empty, target, journal, "dev.vesk.cht", std::nullopt};
+  ChatDispatcher unregistered{empty, target, journal, "dev.vesk.cht", std::nullopt, {}};
   const auto log = dispatch_capturing_log(unregistered, ca::DeleteChannel{"c_1"});
   EXPECT_NE(log.find("action dispatch failed: unknown action kind: chat.action"), std::string::npos)
       << log;
@@ -96,7 +96,7 @@ TEST_F(DispatchTest, FailuresAreLoggedAndLeaveNoTrace) {
   ASSERT_TRUE(register_chat_actions(refusing, [](ActionTarget&, const ChatAction&) {
                 return base::Status(base::make_error("document is read-only"));
               }).ok());
-  ChatDispatcher d{refusing, target, journal, "dev.vesk.cht", std::nullopt};
+  ChatDispatcher d{refusing, target, journal, "dev.vesk.cht", std::nullopt, {}};
   const auto log2 = dispatch_capturing_log(d, ca::DeleteChannel{"c_1"});
   EXPECT_NE(log2.find("action dispatch failed: action could not be applied: document is read-only"),
             std::string::npos)

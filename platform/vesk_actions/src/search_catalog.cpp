@@ -1,6 +1,7 @@
 #include "vesk_actions/search_catalog.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <mutex>
 #include <utility>
@@ -148,6 +149,7 @@ void SearchCatalog::unlink(Slot& slot) {
   }
   slot.tokens.clear();
   slot.stamp = 0;
+  stamps_[static_cast<std::size_t>(&slot - slots_.data())] = 0;
 }
 
 void SearchCatalog::link(std::uint32_t slot_index) {
@@ -155,6 +157,8 @@ void SearchCatalog::link(std::uint32_t slot_index) {
   slot.stamp = next_stamp_++;
   if (next_stamp_ > kStampMask) next_stamp_ = 1;  // 2^30 updates: wrap, stale stamps long gone
   slot.sequence = next_sequence_++;
+  stamps_[slot_index] = slot.stamp;
+  sequences_[slot_index] = slot.sequence;
   std::vector<std::uint32_t> packed;
   auto add = [&](std::string_view text, bool title) {
     bool first = true;
@@ -200,6 +204,8 @@ bool SearchCatalog::insert(SearchEntry entry) {
     } else {
       index = static_cast<std::uint32_t>(slots_.size());
       slots_.emplace_back();
+      stamps_.push_back(0);
+      sequences_.push_back(0);
     }
     by_address_.emplace(entry.action_address, index);
     slots_[index].entry = std::move(entry);
@@ -228,13 +234,15 @@ void SearchCatalog::clear() {
   dictionary_.clear();
   grams_.clear();
   slots_.clear();
+  stamps_.clear();
+  sequences_.clear();
   free_slots_.clear();
   by_address_.clear();
   postings_ = stale_ = live_tokens_ = 0;
   ++generation_;
 }
 
-SearchCatalog::WordMatch SearchCatalog::match_word(const std::string& word) const {
+SearchCatalog::WordMatch SearchCatalog::match_word(const std::string& word, bool as_prefix) const {
   WordMatch match;
   auto add = [&](std::uint32_t id, std::uint8_t quality) {
     if (tokens_[id].live == 0) return;
@@ -242,8 +250,14 @@ SearchCatalog::WordMatch SearchCatalog::match_word(const std::string& word) cons
     match.cost += tokens_[id].postings.size();
   };
   bool exact = false;
+  // Only the word being typed (the last) stands for its continuations, and
+  // not while it is a single character, which would stand for nearly all.
+  const std::size_t chars = static_cast<std::size_t>(
+      std::count_if(word.begin(), word.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+  as_prefix = as_prefix && chars > 1;
   for (auto it = dictionary_.lower_bound(word);
-       it != dictionary_.end() && std::string_view(it->first).substr(0, word.size()) == word;
+       it != dictionary_.end() && std::string_view(it->first).substr(0, word.size()) == word &&
+       (as_prefix || it->first.size() == word.size());
        ++it) {
     const bool same = it->first.size() == word.size();
     exact = exact || (same && tokens_[it->second].live > 0);
@@ -307,6 +321,12 @@ base::Result<SearchPage> SearchCatalog::query_page(std::string_view query,
   limit = std::clamp<std::size_t>(limit, 1, kMaxPageSize);
   SearchPage page;
   auto words = index_tokens(normalized);
+  // A query ending in a separator has finished its last word.
+  const std::string typing = !words.empty() && !query.empty() &&
+                                     std::isalnum(static_cast<unsigned char>(query.back())) == 0 &&
+                                     static_cast<unsigned char>(query.back()) < 0x80
+                                 ? std::string()
+                                 : (words.empty() ? std::string() : words.back());
   std::sort(words.begin(), words.end());
   words.erase(std::unique(words.begin(), words.end()), words.end());
   if (words.empty()) return page;
@@ -314,7 +334,7 @@ base::Result<SearchPage> SearchCatalog::query_page(std::string_view query,
 
   std::vector<WordMatch> matches;
   for (const auto& w : words) {
-    matches.push_back(match_word(w));
+    matches.push_back(match_word(w, w == typing));
     if (matches.back().tokens.empty()) return page;  // every word must match
   }
   std::sort(matches.begin(), matches.end(),
@@ -325,7 +345,7 @@ base::Result<SearchPage> SearchCatalog::query_page(std::string_view query,
   std::vector<std::uint32_t> hits;
   for (const auto& [id, quality] : matches.front().tokens) {
     for (const auto& p : tokens_[id].postings) {
-      if (slots_[p.slot].stamp != (p.stamp & kStampMask)) continue;
+      if (stamps_[p.slot] != (p.stamp & kStampMask)) continue;
       const auto score = static_cast<std::uint16_t>(quality * 4 + (p.stamp >> kFlagShift));
       if (s.slot_mark[p.slot] != stamp) {
         s.slot_mark[p.slot] = stamp;
@@ -360,7 +380,7 @@ base::Result<SearchPage> SearchCatalog::query_page(std::string_view query,
   const std::size_t end = std::min(hits.size(), offset + limit);
   auto better = [&](std::uint32_t a, std::uint32_t b) {
     if (s.slot_score[a] != s.slot_score[b]) return s.slot_score[a] > s.slot_score[b];
-    return slots_[a].sequence > slots_[b].sequence;
+    return sequences_[a] > sequences_[b];
   };
   std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(end), hits.end(),
                     better);

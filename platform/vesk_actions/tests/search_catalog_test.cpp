@@ -67,6 +67,13 @@ TEST(SearchCatalog, RanksExactThenPrefixThenNearMisses) {
   // A misspelling finds the right word, and the misspelt text finds the word.
   EXPECT_EQ(addresses(query(catalog, "lnuch")), std::vector<std::string>{"chat.message:4"});
   EXPECT_EQ(addresses(query(catalog, "depoly")), std::vector<std::string>{"chat.message:3"});
+  // Only the word being typed stands for its continuations, and only once it
+  // has two characters.
+  EXPECT_EQ(addresses(query(catalog, "dep")).size(), 3u);  // deploy, deployment, depoly
+  EXPECT_TRUE(query(catalog, "dep now").results.empty());
+  EXPECT_EQ(addresses(query(catalog, "now dep")), std::vector<std::string>{"chat.message:2"});
+  EXPECT_TRUE(query(catalog, "now dep ").results.empty());
+  EXPECT_TRUE(query(catalog, "d").results.empty());
   EXPECT_TRUE(query(catalog, "zzz").results.empty());
   EXPECT_TRUE(query(catalog, "  !! ").results.empty());
 }

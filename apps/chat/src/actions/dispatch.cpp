@@ -165,6 +165,7 @@ void ChatDispatcher::dispatch(const ChatAction& action) {
     return;
   }
   if (before) vesk_actions::report_typed_action(journal, std::move(*before), target.heads());
+  if (after_apply) after_apply(action);
 }
 
 }  // namespace chat

@@ -76,6 +76,9 @@ struct ChatDispatcher {
   vesk_actions::TypedActionJournal& journal;
   std::string app_id;
   std::optional<vesk_actions::ActionContext> context;
+  // Called after each action that reached the document, e.g. to keep the
+  // search catalog current.
+  std::function<void(const ChatAction&)> after_apply;
 
   // Failures are logged as "action dispatch failed" and go no further.
   void dispatch(const ChatAction& action);

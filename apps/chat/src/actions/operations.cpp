@@ -129,4 +129,63 @@ OperationResult handle_chat_operation(const vesk_actions::EncodedAction& encoded
   return navigate(op, reader, navigation);
 }
 
+ChatAutomationHost::ChatAutomationHost(const ChatReader& reader, ChatDispatcher& dispatcher,
+                                       NavigationState& navigation, ChatSearchIndex& search,
+                                       std::string local_user)
+    : reader_(reader),
+      dispatcher_(dispatcher),
+      navigation_(navigation),
+      search_(search),
+      local_user_(std::move(local_user)) {}
+
+ResourceContext ChatAutomationHost::context() const {
+  return ResourceContext{reader_,       local_user_, navigation_.conversation_workspace,
+                         find_mentions, {},          {}};
+}
+
+std::vector<vesk_actions::Resource> ChatAutomationHost::resource_roots() {
+  return chat::resource_roots(context());
+}
+
+std::optional<vesk_actions::Resource> ChatAutomationHost::resolve_resource(
+    std::string_view address) {
+  return resolve_address(context(), address);
+}
+
+base::Status ChatAutomationHost::perform(const vesk_actions::EncodedAction& action) {
+  if (action.kind == kChatActionKind) {
+    auto decoded = decode_chat_action(action.payload);
+    if (!decoded.ok()) return base::make_error(decoded.error());
+    dispatcher_.dispatch(decoded.value());
+    return {};
+  }
+  const auto type = action.operation_type.value_or(OperationType::View);
+  const auto result = handle_chat_operation(action, type, reader_, navigation_, import);
+  switch (result.outcome) {
+    case OperationOutcome::Handled:
+      return {};
+    case OperationOutcome::Failed:
+      return base::make_error(result.error);
+    case OperationOutcome::NotHandled:
+      break;
+  }
+  return base::make_error("no handler took the action of kind " + action.kind);
+}
+
+vesk_actions::ControlOutcome ChatAutomationHost::run_control(
+    const vesk_actions::ControlInvocation& invocation) {
+  return controls ? controls(invocation) : vesk_actions::ControlOutcome::NotHandled;
+}
+
+base::Result<vesk_actions::SearchPage> ChatAutomationHost::search(std::string_view query,
+                                                                  std::string_view cursor,
+                                                                  std::size_t limit) {
+  return search_.query_page(query, cursor, limit);
+}
+
+nlohmann::json ChatAutomationHost::accessibility_tree() {
+  if (accessibility) return accessibility();
+  return nlohmann::json{{"label", "Chat"}, {"children", nlohmann::json::array()}};
+}
+
 }  // namespace chat

@@ -7,8 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "actions/dispatch.hpp"
 #include "actions/resources.hpp"
+#include "actions/search_index.hpp"
 #include "vesk_actions/action.hpp"
+#include "vesk_actions/automation.hpp"
 
 namespace chat {
 
@@ -47,5 +50,39 @@ using AttachmentImport = std::function<bool(const std::string& channel, const st
 OperationResult handle_chat_operation(const vesk_actions::EncodedAction& encoded,
                                       vesk_actions::OperationType type, const ChatReader& reader,
                                       NavigationState& navigation, const AttachmentImport& import);
+
+// What the chat offers to automation clients: the same resources, actions,
+// operations, controls and search as the views use. The application fills in
+// the parts it owns (controls, accessibility) when it is built.
+class ChatAutomationHost final : public vesk_actions::AutomationHost {
+ public:
+  ChatAutomationHost(const ChatReader& reader, ChatDispatcher& dispatcher,
+                     NavigationState& navigation, ChatSearchIndex& search, std::string local_user);
+
+  MentionFinder find_mentions;
+  AttachmentImport import;
+  std::function<vesk_actions::ControlOutcome(const vesk_actions::ControlInvocation&)> controls;
+  std::function<nlohmann::json()> accessibility;
+
+  std::vector<vesk_actions::Resource> resource_roots() override;
+  std::optional<vesk_actions::Resource> resolve_resource(std::string_view address) override;
+  // Chat actions are checked by decoding before they are dispatched, so that
+  // a client learns of a malformed payload; operations answer their texts.
+  base::Status perform(const vesk_actions::EncodedAction& action) override;
+  vesk_actions::ControlOutcome run_control(
+      const vesk_actions::ControlInvocation& invocation) override;
+  base::Result<vesk_actions::SearchPage> search(std::string_view query, std::string_view cursor,
+                                                std::size_t limit) override;
+  nlohmann::json accessibility_tree() override;
+
+ private:
+  ResourceContext context() const;
+
+  const ChatReader& reader_;
+  ChatDispatcher& dispatcher_;
+  NavigationState& navigation_;
+  ChatSearchIndex& search_;
+  std::string local_user_;
+};
 
 }  // namespace chat

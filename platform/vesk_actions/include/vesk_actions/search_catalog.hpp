@@ -2,9 +2,10 @@
 // A search catalog over what applications publish: entries with a section,
 // title, subtitle, keywords and the action address a pick resolves to.
 //
-// Matching is by normalised tokens (case and accents folded): an exact token
-// beats a token the query word is a prefix of, which beats a near miss found
-// through character trigrams. Entries are updated in place: a change costs
+// Matching is by normalised tokens (case and accents folded) and every word
+// of a query must match: an exact token beats a token that the word being
+// typed (the last, two characters or more) is a prefix of, which beats a near
+// miss found through character trigrams. Entries are updated in place: a change costs
 // work in proportion to the entry, never to the catalog. Readers share a lock;
 // writers take it alone.
 
@@ -113,13 +114,16 @@ class SearchCatalog {
   std::uint32_t intern(const std::string& token);
   void unlink(Slot& slot);
   void link(std::uint32_t slot_index);
-  WordMatch match_word(const std::string& word) const;
+  WordMatch match_word(const std::string& word, bool as_prefix) const;
 
   mutable std::shared_mutex mutex_;
   std::vector<Token> tokens_;
   std::map<std::string, std::uint32_t, std::less<>> dictionary_;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> grams_;
   std::vector<Slot> slots_;
+  // Copies of each slot's stamp and sequence, packed, for the query's scans.
+  std::vector<std::uint32_t> stamps_;
+  std::vector<std::uint64_t> sequences_;
   std::vector<std::uint32_t> free_slots_;
   std::unordered_map<std::string, std::uint32_t> by_address_;
   std::uint32_t next_stamp_ = 1;
