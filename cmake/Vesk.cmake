@@ -46,6 +46,7 @@ function(vesk_tests prefix dir)
     target_include_directories(${_exe} PRIVATE ${dir})
     vesk_warnings(${_exe})
     gtest_discover_tests(${_exe} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
       PROPERTIES ENVIRONMENT "VESK_LOG=off")
   endforeach()
   file(GLOB _fuzz CONFIGURE_DEPENDS ${dir}/fuzz_*.cpp)
