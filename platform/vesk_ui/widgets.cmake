@@ -6,8 +6,3 @@ if(TARGET vesk_ui_image_store_test)
   target_link_libraries(vesk_ui_image_store_test PRIVATE PkgConfig::VESK_UI_WIDGETS
                                                          PkgConfig::VESK_UI_SDL)
 endif()
-
-# A window with every widget, for trying them by hand or with xdotool.
-add_executable(vesk_ui_widgets_gallery ${CMAKE_CURRENT_SOURCE_DIR}/examples/widgets_gallery.cpp)
-target_link_libraries(vesk_ui_widgets_gallery PRIVATE vesk_ui PkgConfig::VESK_UI_SDL)
-vesk_warnings(vesk_ui_widgets_gallery)

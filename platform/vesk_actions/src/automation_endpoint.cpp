@@ -133,11 +133,13 @@ struct AutomationEndpoint::Impl {
         queue_reply(c, reply_error(nullptr, "malformed", parsed.error()));
         continue;
       }
-      std::lock_guard lock(mutex);
+      std::unique_lock lock(mutex);
       if (inbound.size() >= options.max_queued_requests) {
         queue_reply(c, reply_error(parsed->id, "busy", "too many requests are waiting"));
       } else {
         inbound.push_back(Pending{id, std::move(parsed).value()});
+        lock.unlock();
+        if (options.on_request) options.on_request();
       }
     }
     c.in.erase(0, start);

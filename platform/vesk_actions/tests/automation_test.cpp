@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -211,6 +212,31 @@ TEST_F(EndpointTest, MalformedRequestsGetErrorRepliesWithoutReachingTheHost) {
     EXPECT_EQ(r["error"]["code"], code) << line;
   }
   EXPECT_TRUE(host.performed.empty());
+}
+
+// A host that sleeps between frames must be woken for each queued request,
+// and never for lines the endpoint answers itself.
+class WakingEndpointTest : public EndpointTest {
+ protected:
+  EndpointOptions options() const override {
+    EndpointOptions o;
+    o.on_request = [w = wakes] { w->fetch_add(1); };
+    return o;
+  }
+  std::shared_ptr<std::atomic<int>> wakes = std::make_shared<std::atomic<int>>(0);
+};
+
+TEST_F(WakingEndpointTest, QueuedRequestsWakeTheHost) {
+  const std::string lines =
+      "not json\n"
+      R"({"id":1,"method":"ping"})"
+      "\n"
+      R"({"id":2,"method":"ping"})"
+      "\n";
+  ASSERT_GT(send(client, lines.data(), lines.size(), 0), 0);
+  for (int i = 0; i < 500 && endpoint->queued() < 2; ++i) std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(endpoint->queued(), 2u);
+  EXPECT_EQ(wakes->load(), 2);
 }
 
 TEST_F(EndpointTest, RequestsWaitForTheFrameCycle) {

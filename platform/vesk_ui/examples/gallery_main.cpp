@@ -16,15 +16,8 @@ constexpr vesk_ui::Size kDefaultSize{960, 640};
 
 base::Status render_shot(const vesk_ui::launch::ShotRequest& req) {
   if (!req.output) return base::make_error("missing screenshot output");
-  gallery::GalleryWidget widget;
-  auto frame = VESK_TRY(vesk_ui::ShotFrame::create(vesk_ui::launch::shot_theme(),
-                                                   req.size.value_or(kDefaultSize), req.scale));
-  if (req.name == "gallery-panel") widget.set_panel_open(true, frame.theme(), frame.instant());
-  frame.sync(widget);
-  VESK_TRY_STATUS(frame.layout(widget));
-  if (req.name == "gallery-hover") widget.set_hovered(1);
-  frame.draw(widget);
-  frame.draw_floating_surfaces(widget);
+  auto frame =
+      VESK_TRY(gallery::render_scenario(req.name, req.size.value_or(kDefaultSize), req.scale));
   VESK_TRY_STATUS(frame.write_png(*req.output));
   std::printf("gallery: wrote shot to %s\n", req.output->c_str());
   return {};

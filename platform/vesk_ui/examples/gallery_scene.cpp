@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "vesk_ui/avatar.hpp"
+#include "vesk_ui/launch.hpp"
 #include "vesk_ui/painter.hpp"
 #include "vesk_ui/presence.hpp"
 #include "vesk_ui/surface.hpp"
@@ -27,11 +28,17 @@ constexpr const char* kCatalogSource =
     "# Header of the window.\n"
     "gallery-title = vesk_ui gallery\n"
     "# Button that opens the floating panel.\n"
-    "gallery-toggle = Toggle panel\n";
+    "gallery-toggle = Toggle panel\n"
+    "# Button that shows the widgets page.\n"
+    "gallery-widgets = Widgets\n"
+    "# Button that shows the primitives page.\n"
+    "gallery-primitives = Primitives\n";
 
 constexpr const char* kCatalogSourceDe =
     "gallery-title = vesk_ui Galerie\n"
-    "gallery-toggle = Tafel umschalten\n";
+    "gallery-toggle = Tafel umschalten\n"
+    "gallery-widgets = Bedienelemente\n"
+    "gallery-primitives = Grundformen\n";
 
 const char* const kNames[] = {"Ada Lovelace", "grace hopper", "Émile Zola",   "李 小龙",
                               "Юрий Гагарин", "🚀 Rocket Bot", "o'neil smith", "x"};
@@ -39,8 +46,29 @@ const char* const kNames[] = {"Ada Lovelace", "grace hopper", "Émile Zola",   "
 }  // namespace
 
 const std::vector<std::string>& shot_names() {
-  static const std::vector<std::string> names = {"gallery", "gallery-panel", "gallery-hover"};
+  static const std::vector<std::string> names = {"gallery", "gallery-panel", "gallery-hover",
+                                                 "gallery-widgets"};
   return names;
+}
+
+base::Result<ShotFrame> render_scenario(const std::string& name, Size size, double scale,
+                                        std::shared_ptr<TextRenderer> text) {
+  GalleryWidget widget;
+  auto frame = VESK_TRY(ShotFrame::create(launch::shot_theme(), size, scale, std::move(text)));
+  if (name == "gallery-panel") widget.set_panel_open(true, frame.theme(), frame.instant());
+  widget.show_widgets(name == "gallery-widgets");
+  frame.sync(widget);
+  VESK_TRY_STATUS(frame.layout(widget));
+  if (name == "gallery-hover") widget.set_hovered(1);
+  if (widget.widgets_shown()) {
+    widget.widgets().stage_review(frame.instant());
+    if (!widget.widgets().wait_for_images()) {
+      return base::make_error("the sample image was not decoded in time");
+    }
+  }
+  frame.draw(widget);
+  frame.draw_floating_surfaces(widget);
+  return frame;
 }
 
 GalleryWidget::GalleryWidget()
@@ -53,6 +81,7 @@ void GalleryWidget::set_panel_open(bool open, const Theme& theme, Instant at) {
 
 void GalleryWidget::sync(SyncContext& ctx) {
   now_ = ctx.now;
+  widgets_.sync(ctx);
   bool toggled = pending_toggle_;
   if (pending_toggle_) {
     panel_.set_open(!panel_.is_open(), ctx.theme, ctx.now);
@@ -89,6 +118,7 @@ void GalleryWidget::apply_layout(const LayoutResult& layout) {
   root_ = layout.root();
   header_ = layout.rect("header").value_or(Rect{});
   body_ = layout.rect("body").value_or(Rect{});
+  widgets_.place(body_, root_);
 }
 
 void GalleryWidget::draw(DrawContext& ctx) {
@@ -114,7 +144,19 @@ void GalleryWidget::draw(DrawContext& ctx) {
   surface::edge_on(p, t, toggle_, 9, panel_.is_open() ? c.accent : c.overlay);
   tx.draw_text_weighted(p, catalog_.t("gallery-toggle"), {toggle_.x0 + 14, toggle_.y0 + 7}, 13, 2,
                         panel_.is_open() ? c.on_accent : c.text);
+  const std::string_view tab_label =
+      catalog_.t(widgets_shown_ ? "gallery-primitives" : "gallery-widgets");
+  auto tab_size = tx.measure_weighted(tab_label, 13, 2);
+  page_tab_ =
+      Rect{toggle_.x0 - tab_size.w - 40, header_.y0, toggle_.x0 - 12, header_.y0 + tab_size.h + 14};
+  p.fill_rounded_rect(page_tab_, 9, c.lift(c.overlay, 0.04));
+  surface::edge_on(p, t, page_tab_, 9, c.overlay);
+  tx.draw_text_weighted(p, tab_label, {page_tab_.x0 + 14, page_tab_.y0 + 7}, 13, 2, c.text);
   surface::separator(p, t, header_.x0, header_.x1, header_.y1 + 4);
+  if (widgets_shown_) {
+    widgets_.draw(ctx);
+    return;
+  }
 
   // Column 1: surface levels and their recipes.
   double col_w = (body_.width() - 24) / 3;
@@ -236,6 +278,7 @@ void GalleryWidget::draw(DrawContext& ctx) {
 }
 
 void GalleryWidget::draw_floating_surfaces(DrawContext& ctx) {
+  if (widgets_shown_) widgets_.draw_floating_surfaces(ctx);
   double v = panel_.value(ctx.now);
   if (v <= 0.001) return;
   Painter& p = ctx.painter;
@@ -255,6 +298,22 @@ void GalleryWidget::draw_floating_surfaces(DrawContext& ctx) {
 
 bool GalleryWidget::handle_event(const Event& event, double scale_factor) {
   auto logical = [&](Point pt) { return Point{pt.x / scale_factor, pt.y / scale_factor}; };
+  if (const auto* press = std::get_if<PointerPressEvent>(&event);
+      press && press->button == PointerButton::Primary &&
+      page_tab_.contains(logical(press->position)) && !widgets_.menu().is_open()) {
+    widgets_shown_ = !widgets_shown_;
+    return true;
+  }
+  // The widgets page keeps its card's desktop messages even while hidden.
+  if (widgets_shown_ || std::holds_alternative<FloatingSurfaceEvent>(event)) {
+    if (const auto* press = std::get_if<PointerPressEvent>(&event);
+        press && press->button == PointerButton::Primary &&
+        toggle_.contains(logical(press->position)) && !widgets_.menu().is_open()) {
+      pending_toggle_ = true;
+      return true;
+    }
+    return widgets_.handle_event(event, scale_factor);
+  }
   if (const auto* m = std::get_if<PointerMoveEvent>(&event)) {
     Point pt = logical(m->position);
     int h = -1;
@@ -299,7 +358,46 @@ bool GalleryWidget::handle_event(const Event& event, double scale_factor) {
 }
 
 bool GalleryWidget::needs_animation_frame() const {
-  return pending_toggle_ || panel_.is_animating(now());
+  return pending_toggle_ || panel_.is_animating(now()) ||
+         (widgets_shown_ && widgets_.needs_animation_frame());
+}
+
+accessibility::Tree GalleryWidget::accessibility() const {
+  accessibility::Tree tree{{"window", std::string(catalog_.t("gallery-title")), root_, "", {}}, {}};
+  const auto control = [&](const Rect& r, const char* name, std::string_view label) {
+    tree.root.children.push_back({"button", std::string(label), r, name, {}});
+    tree.synthetic.push_back({"control", std::string(label), r, name, {}});
+  };
+  control(page_tab_, "gallery.page",
+          catalog_.t(widgets_shown_ ? "gallery-primitives" : "gallery-widgets"));
+  control(toggle_, "gallery.toggle", catalog_.t("gallery-toggle"));
+  if (widgets_shown_) widgets_.export_accessibility(tree);
+  return tree;
+}
+
+std::optional<Rect> GalleryWidget::synthetic_accessibility_rect(std::size_t index) const {
+  const auto tree = accessibility();
+  if (index >= tree.synthetic.size()) return std::nullopt;
+  return tree.synthetic[index].rect;
+}
+
+bool GalleryWidget::perform_semantic_action(std::string_view name,
+                                            const accessibility::SemanticAction& action) {
+  const bool activates = action.action == accessibility::Action::Activate ||
+                         action.action == accessibility::Action::Focus;
+  if (name == "gallery.page" && activates) {
+    widgets_shown_ = !widgets_shown_;
+    return true;
+  }
+  if (name == "gallery.toggle" && activates) {
+    pending_toggle_ = true;
+    return true;
+  }
+  return widgets_shown_ && widgets_.perform_semantic_action(name, action);
+}
+
+std::vector<floating_surface::Message> GalleryWidget::take_floating_requests() {
+  return widgets_.take_floating_requests();
 }
 
 }  // namespace gallery

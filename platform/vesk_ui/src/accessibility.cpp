@@ -47,4 +47,8 @@ std::string to_json(const Node& root, const std::vector<Node>& synthetic) {
   return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
+std::string to_json(const Tree& tree) {
+  return to_json(tree.root, tree.synthetic);
+}
+
 }  // namespace vesk_ui::accessibility

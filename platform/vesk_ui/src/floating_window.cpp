@@ -14,6 +14,7 @@ struct DesktopHost::Surface {
   SDL_Window* window = nullptr;
   Rect rect;                  // desktop coordinates
   std::optional<Point> grab;  // pointer minus window origin while dragging
+  bool presented = true;      // in the current frame
   ~Surface() {
     if (window != nullptr) SDL_DestroyWindow(window);
   }
@@ -70,6 +71,7 @@ void DesktopHost::present(const std::string& id, const std::string& title, Rect 
     s = surfaces_.back().get();
     s->id = id;
   }
+  s->presented = true;
   const int w = std::max(1, static_cast<int>(std::lround(size.w)));
   const int h = std::max(1, static_cast<int>(std::lround(size.h)));
   if (s->window == nullptr) {
@@ -118,6 +120,30 @@ void DesktopHost::hide(const std::string& id) {
 bool DesktopHost::is_shown(const std::string& id) const {
   const Surface* s = find(id);
   return s != nullptr && s->window != nullptr;
+}
+
+void DesktopHost::begin_frame() {
+  for (auto& s : surfaces_) s->presented = false;
+}
+
+void DesktopHost::end_frame() {
+  std::vector<std::string> gone;
+  for (const auto& s : surfaces_) {
+    // A surface being dragged belongs to the pointer until it is dropped.
+    if (!s->presented && !s->grab) gone.push_back(s->id);
+  }
+  for (const auto& id : gone) hide(id);
+}
+
+void DesktopHost::request(const Message& m) {
+  if (const auto* move = std::get_if<MoveTo>(&m)) {
+    Surface* s = find(move->surface);
+    if (s == nullptr || s->window == nullptr || s->grab) return;
+    s->rect = move->rect;
+    SDL_SetWindowPosition(s->window, static_cast<int>(std::lround(s->rect.x0)),
+                          static_cast<int>(std::lround(s->rect.y0)));
+  }
+  messages_.push_back(m);
 }
 
 bool DesktopHost::handle_sdl_event(const SDL_Event& e) {

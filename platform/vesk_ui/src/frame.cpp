@@ -1,12 +1,16 @@
 #include "frame.hpp"
 
+#include <exception>
+
+#include "base/log.hpp"
 #include "vesk_ui/painter.hpp"
 
 namespace vesk_ui::detail {
 
 void frame_sync(Widget& w, const FrameEnv& env, crdt::Document* doc) {
   env.text.set_ui_scale(env.theme.ui_scale);
-  SyncContext ctx{doc, env.theme, env.text, env.logical, env.scale, env.now};
+  SyncContext ctx{
+      doc, env.theme, env.text, env.logical, env.scale, env.now, env.desktop.window_origin()};
   w.sync(ctx);
 }
 
@@ -23,7 +27,7 @@ void frame_draw(Widget& w, const FrameEnv& env, cairo_surface_t* target, bool fl
   cairo_scale(cr, env.scale, env.scale);
   Painter painter(cr);
   if (!floating) painter.clear(env.theme.colors.base);
-  DrawContext ctx{painter, env.theme, env.text, env.logical, env.scale, env.now};
+  DrawContext ctx{painter, env.theme, env.text, env.logical, env.scale, env.now, env.desktop};
   if (floating) {
     w.draw_floating_surfaces(ctx);
   } else {
@@ -31,6 +35,15 @@ void frame_draw(Widget& w, const FrameEnv& env, cairo_surface_t* target, bool fl
   }
   cairo_destroy(cr);
   cairo_surface_flush(target);
+}
+
+accessibility::Tree frame_accessibility(const Widget& w) {
+  try {
+    return w.accessibility();
+  } catch (const std::exception& ex) {
+    base::log::error("vesk_ui", "the accessibility export failed: {}", ex.what());
+    return w.Widget::accessibility();
+  }
 }
 
 }  // namespace vesk_ui::detail

@@ -17,10 +17,12 @@ struct ShotFrame::Impl {
   std::shared_ptr<TextRenderer> text;
   cairo_surface_t* surface = nullptr;
   Instant instant = now();
+  // No display: detached surfaces are drawn into the frame itself.
+  floating_surface::DesktopHost desktop{nullptr};
   ~Impl() {
     if (surface) cairo_surface_destroy(surface);
   }
-  detail::FrameEnv env() { return detail::FrameEnv{theme, *text, size, scale, instant}; }
+  detail::FrameEnv env() { return detail::FrameEnv{theme, *text, size, scale, instant, desktop}; }
 };
 
 base::Result<ShotFrame> ShotFrame::create(Theme theme, Size size, double scale,

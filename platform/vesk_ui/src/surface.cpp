@@ -26,6 +26,20 @@ void soft_outline(Painter& p, const Theme& t, const Rect& r, double radius) {
   p.stroke_rounded_rect(r, radius, 1, t.colors.hairline.scale_alpha(0.5));
 }
 
+Rect floating_drag_grip(Painter& p, const Theme& t, const Rect& strip, Color fill) {
+  constexpr double kWidth = 36;
+  constexpr double kHeight = 4;
+  const double w = std::min(kWidth, strip.width() * 0.5);
+  const Point c = strip.center();
+  const Rect bar{c.x - w / 2, c.y - kHeight / 2, c.x + w / 2, c.y + kHeight / 2};
+  // The hairline recipe is tuned to read on any fill; doubled, it reads as
+  // a handle rather than an edge.
+  Color tone = t.colors.hairline_on(fill);
+  tone.a = std::min(1.0, tone.a * 2);
+  p.fill_rounded_rect(bar, kHeight / 2, tone);
+  return bar;
+}
+
 void separator(Painter& p, const Theme& t, double x0, double x1, double y) {
   double yy = std::floor(y) + 0.5;
   p.line({x0, yy}, {x1, yy}, 1, t.colors.hairline);

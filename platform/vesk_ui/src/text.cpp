@@ -16,6 +16,7 @@
 
 #include "base/log.hpp"
 #include "vesk_ui/painter.hpp"
+#include "widget_text.hpp"
 
 namespace vesk_ui {
 
@@ -314,6 +315,10 @@ const FontSet& shared_fonts(const std::vector<std::filesystem::path>& extra_font
 }
 
 }  // namespace
+
+PangoFontMap* text::pinned_font_map() {
+  return shared_fonts({}).fontmap;
+}
 
 TextRenderer::TextRenderer(std::vector<std::filesystem::path> extra_fonts)
     : impl_(std::make_unique<Impl>()) {

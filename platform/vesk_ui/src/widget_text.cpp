@@ -5,7 +5,7 @@
 namespace vesk_ui::text {
 
 LayoutPtr new_layout() {
-  PangoFontMap* map = pango_cairo_font_map_get_default();
+  PangoFontMap* map = pinned_font_map();
   PangoContext* ctx = pango_font_map_create_context(map);
   cairo_font_options_t* opts = cairo_font_options_create();
   cairo_font_options_set_antialias(opts, CAIRO_ANTIALIAS_GRAY);

@@ -18,6 +18,10 @@ struct GObjectUnref {
 };
 using LayoutPtr = std::unique_ptr<PangoLayout, GObjectUnref>;
 
+// The pinned font set every renderer starts from (text.cpp), so widgets
+// shape exactly like the rest of the window on any machine.
+PangoFontMap* pinned_font_map();
+
 LayoutPtr new_layout();
 void set_font(PangoLayout* layout, const std::string& family, double size_px, bool bold = false);
 // A one-line layout of text, in the family and size given.

@@ -13,9 +13,11 @@
 #include <memory>
 #include <optional>
 
+#include "automation_bridge.hpp"
 #include "base/log.hpp"
 #include "frame.hpp"
 #include "vesk_ui/app.hpp"
+#include "vesk_ui/floating_window.hpp"
 #include "vesk_ui/i18n.hpp"
 #include "vesk_ui/text.hpp"
 #include "vesk_ui/theme.hpp"
@@ -222,6 +224,21 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
   }
   SDL_StartTextInput();
 
+  // Detached floating surfaces become windows of their own beside this one.
+  floating_surface::DesktopHost desktop(win.window);
+  const Uint32 main_id = SDL_GetWindowID(win.window);
+
+  // Automation requests arrive on another thread; an event wakes the loop
+  // from its sleep so they are answered on this one.
+  const Uint32 wake_event = SDL_RegisterEvents(1);
+  auto automation = AutomationBridge::open(program, [wake_event] {
+    if (wake_event == static_cast<Uint32>(-1)) return;
+    SDL_Event e{};
+    e.type = wake_event;
+    SDL_PushEvent(&e);
+  });
+  accessibility::Tree last_tree = frame_accessibility(*widget);
+
   // For checking a window without a screen (Xvfb): every presented frame is
   // also written here as PNG.
   const char* dump_path = std::getenv("VESK_UI_FRAME_DUMP");
@@ -244,17 +261,54 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
     return std::pair{pw, ph};
   };
 
+  // What the widget asked of its floating surfaces goes to the desktop host,
+  // whose answers come back as events.
+  auto collect_requests = [&] {
+    try {
+      for (const auto& m : widget->take_floating_requests()) desktop.request(m);
+    } catch (const std::exception& ex) {
+      base::log::error("vesk_ui", "a floating-surface request failed: {}", ex.what());
+    }
+  };
   auto deliver = [&](const Event& e) {
     try {
       widget->handle_event(e, scale_factor);
     } catch (const std::exception& ex) {
       base::log::error("vesk_ui", "an event handler failed: {}", ex.what());
     }
+    collect_requests();
     dirty = true;
+  };
+  auto deliver_floating_messages = [&] {
+    // Answers may cause requests which cause answers; a widget that keeps
+    // asking must not hold the loop.
+    for (int round = 0; round < 8; ++round) {
+      auto messages = desktop.take_messages();
+      if (messages.empty()) break;
+      for (auto& m : messages) deliver(FloatingSurfaceEvent{std::move(m)});
+    }
+  };
+  auto serve_automation = [&] {
+    if (automation && automation->serve(*widget, last_tree)) {
+      collect_requests();
+      dirty = true;
+    }
   };
   auto px = [&](double v) { return v * point_to_px; };
 
   auto translate = [&](const SDL_Event& ev) {
+    if (desktop.handle_sdl_event(ev)) {
+      dirty = true;  // the surface moved or wants repainting
+      return;
+    }
+    // Pointer events of windows that are not ours to route (none today, but
+    // SDL reports every window's) must not land at the main window's
+    // coordinates.
+    if ((ev.type == SDL_MOUSEMOTION && ev.motion.windowID != main_id) ||
+        ((ev.type == SDL_MOUSEBUTTONDOWN || ev.type == SDL_MOUSEBUTTONUP) &&
+         ev.button.windowID != main_id)) {
+      return;
+    }
     switch (ev.type) {
       case SDL_QUIT:
         running = false;
@@ -319,15 +373,18 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
     if (dirty || animating) {
       auto [pw, ph] = update_metrics();
       if (pw > 0 && ph > 0 && win.ensure_target(pw, ph)) {
-        FrameEnv env{theme, text, logical_size, scale_factor, now()};
+        FrameEnv env{theme, text, logical_size, scale_factor, now(), desktop};
         try {
           frame_sync(*widget, env, document.get());
           auto laid = frame_layout(*widget, env);
           if (!laid.ok()) {
             base::log::error("vesk_ui", "layout failed: {}", laid.error());
           } else {
+            desktop.begin_frame();
             frame_draw(*widget, env, win.surface, false);
             frame_draw(*widget, env, win.surface, true);
+            desktop.end_frame();
+            last_tree = frame_accessibility(*widget);
           }
         } catch (const std::exception& ex) {
           base::log::error("vesk_ui", "a frame failed: {}", ex.what());
@@ -357,6 +414,10 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
         animating = true;
       }
     }
+    if (automation && automation->pending() && !dirty) {
+      serve_automation();  // requests left over from before the frame
+      continue;
+    }
     SDL_Event ev;
     bool got = false;
     if (animating) {
@@ -368,8 +429,11 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
     if (!got) continue;
     translate(ev);
     while (running && SDL_PollEvent(&ev)) translate(ev);
+    deliver_floating_messages();
+    serve_automation();
   }
   SDL_StopTextInput();
+  automation.reset();
   widget.reset();  // before the document it may still point into
   return 0;
 }

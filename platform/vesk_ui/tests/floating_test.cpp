@@ -1,8 +1,11 @@
 #include "vesk_ui/floating.hpp"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <limits>
+
+#include "vesk_ui/floating_window.hpp"
 
 namespace {
 
@@ -83,6 +86,11 @@ TEST(FloatingPlacement, DetachDragBackAndAdopt) {
   EXPECT_EQ(p.rect(kWindow, kFrame), desk.translated(-100, -50));
   EXPECT_TRUE(p.is_handoff_animating(t0 + std::chrono::milliseconds(100)));
   EXPECT_FALSE(p.is_handoff_animating(t0 + std::chrono::seconds(1)));
+  // The user moved the desktop window: the card follows, or the next frame
+  // would put the window back where it was.
+  const Rect moved = desk.translated(40, -20);
+  p.moved_on_desktop(moved);
+  EXPECT_EQ(p.rect(kWindow, kFrame), moved.translated(-100, -50));
 
   const Instant t1 = t0 + std::chrono::seconds(5);
   const Rect drop = Rect::from_xywh(600, 160, attached.width(), attached.height());
@@ -98,6 +106,8 @@ TEST(FloatingPlacement, DetachDragBackAndAdopt) {
   EXPECT_DOUBLE_EQ(attached.center().y + start.dy, drop.center().y);
   EXPECT_TRUE(
       p.presentation_transform(kWindow, kFrame, t1 + std::chrono::seconds(1)).is_identity());
+  p.moved_on_desktop(moved);
+  EXPECT_EQ(p.rect(kWindow, kFrame), attached) << "an attached card ignores desktop moves";
 }
 
 TEST(FloatingPlacement, PinnedHandoffHoldsOneMoment) {
@@ -130,6 +140,44 @@ TEST(FloatingSurfaceMessages, ProtocolRect) {
     EXPECT_EQ(protocol_rect(m).has_value(), ok) << target(m);
   }
   EXPECT_EQ(target(cases[0].first), "chat-call:c1");
+}
+
+// Without a display (screenshots) a detached surface is drawn into the frame
+// at its rectangle, and requests are granted straight back.
+TEST(DesktopHost, WithoutADisplayDrawsIntoTheFrameAndGrantsRequests) {
+  DesktopHost host(nullptr);
+  EXPECT_FALSE(host.has_display());
+  EXPECT_EQ(host.window_origin(), (Point{0, 0}));
+
+  cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 30);
+  cairo_t* cr = cairo_create(frame);
+  host.begin_frame();
+  host.present(
+      "card", "Card", Rect::from_xywh(10, 5, 20, 10),
+      [](cairo_t* c, vesk_ui::Size size) {
+        EXPECT_EQ(size.w, 20);
+        cairo_rectangle(c, 0, 0, size.w, size.h);
+        cairo_set_source_rgb(c, 1, 0, 0);
+        cairo_fill(c);
+      },
+      cr);
+  host.end_frame();
+  cairo_destroy(cr);
+  cairo_surface_flush(frame);
+  const auto* px = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(frame));
+  const int stride = cairo_image_surface_get_stride(frame) / 4;
+  EXPECT_EQ(px[8 * stride + 15], 0xffff0000u) << "inside the surface's rectangle";
+  EXPECT_EQ(px[2 * stride + 15], 0u) << "outside it";
+  cairo_surface_destroy(frame);
+  EXPECT_FALSE(host.is_shown("card")) << "no desktop window without a display";
+
+  host.request(Detach{"card", Rect::from_xywh(700, 300, 200, 120)});
+  host.request(MoveTo{"unknown", Rect::from_xywh(1, 1, 2, 2)});
+  const auto answered = host.take_messages();
+  ASSERT_EQ(answered.size(), 1u) << "a move of a surface that is not shown goes nowhere";
+  EXPECT_TRUE(std::holds_alternative<Detach>(answered[0]));
+  EXPECT_EQ(protocol_rect(answered[0]), Rect::from_xywh(700, 300, 200, 120));
+  EXPECT_TRUE(host.take_messages().empty());
 }
 
 }  // namespace

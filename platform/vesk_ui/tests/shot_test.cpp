@@ -72,17 +72,9 @@ Diff compare(cairo_surface_t* a, cairo_surface_t* b) {
   return d;
 }
 
-// Renders one gallery scenario as the example program does.
 ShotFrame render(const std::string& name, Size size, double scale) {
-  gallery::GalleryWidget widget;
-  auto frame = ShotFrame::create(vesk_ui::launch::shot_theme(), size, scale, shared_text());
-  EXPECT_TRUE(frame.ok());
-  if (name == "gallery-panel") widget.set_panel_open(true, frame->theme(), frame->instant());
-  frame->sync(widget);
-  EXPECT_TRUE(frame->layout(widget).ok());
-  if (name == "gallery-hover") widget.set_hovered(1);
-  frame->draw(widget);
-  frame->draw_floating_surfaces(widget);
+  auto frame = gallery::render_scenario(name, size, scale, shared_text());
+  EXPECT_TRUE(frame.ok()) << (frame.ok() ? "" : frame.error());
   return std::move(frame).value();
 }
 
@@ -98,8 +90,10 @@ TEST(ShotGolden, GalleryMatchesItsGoldenImages) {
       {"gallery-panel", {960, 640}, 1, "gallery-panel.png"},
       {"gallery", {640, 480}, 2, "gallery-small-2x.png"},
       {"gallery-hover", {960, 640}, 1, "gallery-hover.png"},
+      {"gallery-widgets", {960, 640}, 1, "gallery-widgets.png"},
   };
-  const bool update = std::getenv("VESK_UPDATE_GOLDEN") != nullptr;
+  const char* update_env = std::getenv("VESK_UPDATE_GOLDENS");
+  const bool update = update_env != nullptr && std::string(update_env) == "1";
   fs::path out_dir = temp_dir();
   for (const auto& c : cases) {
     ShotFrame frame = render(c.name, c.size, c.scale);

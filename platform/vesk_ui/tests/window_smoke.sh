@@ -5,13 +5,8 @@
 set -euo pipefail
 gallery=$1
 command -v Xvfb >/dev/null && command -v xdotool >/dev/null || exit 77
-work=$(mktemp -d)
-trap 'kill $xvfb_pid 2>/dev/null || true; rm -rf "$work"' EXIT
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [[ -s "$work/display" ]] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 "$work/display")"
+source "$(dirname "$0")/xvfb_display.sh"
+start_xvfb 1280x900
 # Under AddressSanitizer the leak report at exit is off for this process only:
 # SDL's input-method support leaks a D-Bus connection from a library it
 # dlopens and unloads again, so the report cannot name it to suppress it.

@@ -6,6 +6,7 @@
 // ever touched on the UI thread and the UI thread never waits on a client.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +22,9 @@ struct EndpointOptions {
   std::size_t max_clients = 16;
   // A client that stops reading is dropped once this much is waiting for it.
   std::size_t max_reply_backlog = 8 * 1024 * 1024;
+  // Called on the endpoint's thread after a request was queued, so a host
+  // that sleeps between frames can wake up and serve it. Must not block.
+  std::function<void()> on_request;
 };
 
 // "$XDG_RUNTIME_DIR/<app_name>/automation.sock"; fails when the runtime

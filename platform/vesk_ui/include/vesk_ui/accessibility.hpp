@@ -31,14 +31,28 @@ struct HitRegion {
 // The label given to regions without one of their own.
 inline constexpr std::string_view kDefaultLabel = "Control";
 
-// Semantic actions an automation client can ask for.
+// Semantic actions an automation client (or an accessibility bridge) can
+// ask of a named control.
 enum class Action : unsigned char { Activate, Focus, SetText };
 std::optional<Action> parse_action(std::string_view s);
+
+struct SemanticAction {
+  Action action = Action::Activate;
+  std::string text;  // the new text, for SetText
+};
+
+// What a view exports for one frame: its tree, and its clickable regions as
+// synthetic nodes beside it.
+struct Tree {
+  Node root;
+  std::vector<Node> synthetic;
+};
 
 std::vector<Node> synthetic_nodes(const std::vector<HitRegion>& regions);
 
 // {"tree": <node>, "synthetic": [<node>...]}; a node is
 // {"role","label","name","rect":[x0,y0,x1,y1],"children":[...]}.
 std::string to_json(const Node& root, const std::vector<Node>& synthetic = {});
+std::string to_json(const Tree& tree);
 
 }  // namespace vesk_ui::accessibility

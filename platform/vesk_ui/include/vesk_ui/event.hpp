@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "vesk_ui/floating.hpp"
 #include "vesk_ui/geometry.hpp"
 
 namespace vesk_ui {
@@ -119,8 +120,14 @@ struct FocusEvent {
   bool gained = true;
 };
 
+// What happened to a floating surface's desktop window (moved, dropped back
+// on the main window), or the framework's answer to a surface's request.
+struct FloatingSurfaceEvent {
+  floating_surface::Message message;
+};
+
 using Event = std::variant<PointerMoveEvent, PointerPressEvent, PointerReleaseEvent,
                            PointerLeaveEvent, WheelEvent, KeyPressEvent, KeyReleaseEvent, TextEvent,
-                           TextEditingEvent, FocusEvent>;
+                           TextEditingEvent, FocusEvent, FloatingSurfaceEvent>;
 
 }  // namespace vesk_ui

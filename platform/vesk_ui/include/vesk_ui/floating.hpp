@@ -104,6 +104,11 @@ class FloatingPlacement {
   // Hands the card to the desktop at desktop_rect; animated from `from`
   // (window coordinates, usually its last rect()).
   void detach_to_desktop(Rect desktop_rect, Rect from, Instant now);
+  // The desktop window moved (a MoveTo message): a detached card follows it,
+  // so the next frame presents it where the user left it.
+  void moved_on_desktop(Rect desktop_rect) {
+    if (detached_) desktop_rect_ = desktop_rect;
+  }
   // The desktop window was dropped on the main window at rect (window
   // coordinates): the card animates from there to its attached place.
   void reattach_to_app(Rect rect, Instant now);

@@ -44,6 +44,15 @@ class DesktopHost {
   void hide(const std::string& id);
   bool is_shown(const std::string& id) const;
 
+  // The frame loop brackets each frame: a surface not presented in between
+  // is hidden at end_frame, so a view that stops drawing it needs no call.
+  void begin_frame();
+  void end_frame();
+
+  // A view's request (Widget::take_floating_requests). Detach and Reattach
+  // are granted and echoed back as messages; MoveTo moves a shown surface.
+  void request(const Message& m);
+
   // Answers whether the event belonged to a surface window (and was used).
   bool handle_sdl_event(const SDL_Event& event);
   std::vector<Message> take_messages();

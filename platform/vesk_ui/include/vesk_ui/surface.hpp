@@ -25,6 +25,10 @@ void separator_vertical(Painter& p, const Theme& t, double x, double y0, double 
 // A soft drop shadow under a shape of `r` and `radius`; `elevation` 1 for
 // menus and cards, 2 for dialogs and floating surfaces.
 void shadow(Painter& p, const Theme& t, const Rect& r, double radius, double elevation = 1);
+// The grip along the top of a floating card that says "drag me": a short
+// rounded bar centred in `strip` (the card's top strip), in a tone that reads
+// on `fill`, the card's colour. Answers the bar's rectangle.
+Rect floating_drag_grip(Painter& p, const Theme& t, const Rect& strip, Color fill);
 
 }  // namespace surface
 

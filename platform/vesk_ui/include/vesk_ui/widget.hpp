@@ -9,19 +9,34 @@
 // needs_animation_frame() answers false and no event arrives, the window
 // sleeps: a widget that animates must say so here.
 //
+// After each drawn frame the framework collects accessibility(): it answers
+// the automation endpoint's "accessibility.tree" (and would feed a desktop
+// accessibility bridge). Automation names controls; the framework hands such
+// a request to perform_semantic_action on the UI thread.
+//
 // All calls come on the UI thread, one at a time.
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "vesk_ui/accessibility.hpp"
 #include "vesk_ui/clock.hpp"
 #include "vesk_ui/event.hpp"
+#include "vesk_ui/floating.hpp"
 #include "vesk_ui/geometry.hpp"
 #include "vesk_ui/layout.hpp"
 
 namespace crdt {
 class Document;
+}
+namespace vesk_actions {
+class AutomationHost;
+}
+namespace vesk_ui::floating_surface {
+class DesktopHost;
 }
 
 namespace vesk_ui {
@@ -37,6 +52,8 @@ struct SyncContext {
   Size window;  // logical pixels
   double scale_factor = 1;
   Instant now;
+  // Where the window's top-left corner sits on the desktop (0,0 in shots).
+  Point window_origin;
 };
 
 struct LayoutContext {
@@ -53,6 +70,9 @@ struct DrawContext {
   Size window;  // logical pixels
   double scale_factor = 1;
   Instant now;
+  // Shows detached floating surfaces. A surface presented in a frame stays
+  // on the desktop; one no longer presented goes away after the frame.
+  floating_surface::DesktopHost& desktop;
 };
 
 class Widget {
@@ -82,6 +102,32 @@ class Widget {
   virtual Rect bounds() const { return {}; }
   // The operation kinds this widget handles (for the action host).
   virtual std::vector<std::string> operation_kinds() const { return {}; }
+
+  // The accessibility tree of the frame just drawn. Default: one window node.
+  virtual accessibility::Tree accessibility() const {
+    return {{"window", std::string(debug_name()), bounds(), "", {}}, {}};
+  }
+  // The rectangle of synthetic node `index` of the last frame, when in range.
+  virtual std::optional<Rect> synthetic_accessibility_rect(std::size_t /*index*/) const {
+    return std::nullopt;
+  }
+  // Moves the keyboard focus to synthetic node `index`; false when out of range.
+  virtual bool focus_synthetic_accessibility(std::size_t /*index*/) { return false; }
+  // Runs the control named `name` (a semantic name); false when nothing on
+  // screen answers to it or the action does not apply.
+  virtual bool perform_semantic_action(std::string_view /*name*/,
+                                       const accessibility::SemanticAction& /*action*/) {
+    return false;
+  }
+
+  // Requests to the framework about floating surfaces (a card dragged out of
+  // the window asks to be detached); handed over and cleared after each
+  // event. The framework answers with FloatingSurfaceEvents.
+  virtual std::vector<floating_surface::Message> take_floating_requests() { return {}; }
+
+  // The widget under the action framework's interface (resources, actions,
+  // search) for automation clients; null when it offers none.
+  virtual vesk_actions::AutomationHost* automation_host() { return nullptr; }
 };
 
 }  // namespace vesk_ui
