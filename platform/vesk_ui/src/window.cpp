@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+#include "atspi_bridge.hpp"
 #include "automation_bridge.hpp"
 #include "base/log.hpp"
 #include "frame.hpp"
@@ -231,12 +232,15 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
   // Automation requests arrive on another thread; an event wakes the loop
   // from its sleep so they are answered on this one.
   const Uint32 wake_event = SDL_RegisterEvents(1);
-  auto automation = AutomationBridge::open(program, [wake_event] {
+  const auto wake = [wake_event] {
     if (wake_event == static_cast<Uint32>(-1)) return;
     SDL_Event e{};
     e.type = wake_event;
     SDL_PushEvent(&e);
-  });
+  };
+  auto automation = AutomationBridge::open(program, wake);
+  // Screen readers see the same tree and run the same controls.
+  auto atspi = AtspiBridge::start(std::string(program), wake);
   accessibility::Tree last_tree = frame_accessibility(*widget);
 
   // For checking a window without a screen (Xvfb): every presented frame is
@@ -290,6 +294,16 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
   };
   auto serve_automation = [&] {
     if (automation && automation->serve(*widget, last_tree)) {
+      collect_requests();
+      dirty = true;
+    }
+    if (!atspi) return;
+    for (const auto& r : atspi->take_requests()) {
+      try {
+        widget->perform_semantic_action(r.name, r.action);
+      } catch (const std::exception& ex) {
+        base::log::error("vesk_ui", "the control {} failed: {}", r.name, ex.what());
+      }
       collect_requests();
       dirty = true;
     }
@@ -385,6 +399,7 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
             frame_draw(*widget, env, win.surface, true);
             desktop.end_frame();
             last_tree = frame_accessibility(*widget);
+            if (atspi) atspi->publish(last_tree, desktop.window_origin());
           }
         } catch (const std::exception& ex) {
           base::log::error("vesk_ui", "a frame failed: {}", ex.what());
@@ -434,6 +449,7 @@ int run_window(const launch::LaunchDescription& desc, std::string_view program, 
   }
   SDL_StopTextInput();
   automation.reset();
+  atspi.reset();
   widget.reset();  // before the document it may still point into
   return 0;
 }
