@@ -162,8 +162,16 @@ void vesk_accessible_get_extents(AtkComponent* component, gint* x, gint* y, gint
   if (h) *h = round(m->rect.height());
 }
 
+gboolean vesk_accessible_grab_focus(AtkComponent* component) {
+  Mirror* m = mirror_of(component);
+  if (m->name.empty() || m->owner == nullptr) return FALSE;
+  m->owner->request(m->name, {accessibility::Action::Focus, {}});
+  return TRUE;
+}
+
 void vesk_accessible_component_init(AtkComponentIface* iface) {
   iface->get_extents = vesk_accessible_get_extents;
+  iface->grab_focus = vesk_accessible_grab_focus;
 }
 
 gint vesk_accessible_n_actions(AtkAction* action) {

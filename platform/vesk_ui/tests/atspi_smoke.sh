@@ -6,7 +6,7 @@
 # Skips (exit 77) when the bus, Xvfb or the binding is missing.
 set -euo pipefail
 gallery=$(realpath "$1")
-for tool in Xvfb dbus-run-session; do command -v $tool >/dev/null || exit 77; done
+for tool in Xvfb xdotool dbus-run-session; do command -v $tool >/dev/null || exit 77; done
 # The binding is Debian's (python3-gi), for Debian's own interpreter.
 py=/usr/bin/python3
 [[ -x $py ]] || py=python3
@@ -20,13 +20,14 @@ unset NO_AT_BRIDGE
 LSAN_OPTIONS=detect_leaks=0 VESK_GALLERY_MEMORY=1 VESK_AUTOMATION_SOCKET="$work/automation.sock" \
   "$gallery" >"$work/log" 2>"$work/err" &
 app=$!
-$py - "$work/log" <<'PY'
+$py - "$work/log" "$work/focused" <<'PY'
 import sys, time
 import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi
 
 log = sys.argv[1]
+focus_marker = sys.argv[2]
 
 def poll(what, fn, seconds=15):
     end = time.time() + seconds
@@ -82,8 +83,17 @@ x, y, w, h = (lambda r: (r.x, r.y, r.width, r.height))(
 assert (w, h) == (400, 40), (w, h)
 Atspi.EditableText.set_text_contents(name, "read aloud")
 reported("name: read aloud")
+# Focus moves to the composer; what is typed next lands there.
+assert Atspi.Component.grab_focus(control("gallery.composer"))
+open(focus_marker, "w").close()
 print("atspi: the window is on the bus and its controls run")
 PY
+[[ -f "$work/focused" ]]
+wid=$(xdotool search --name dev.vesk.gallery | head -1)
+xdotool type --window "$wid" "hi"
+for _ in $(seq 50); do grep -qxF "composer: hi" "$work/log" && break; sleep 0.1; done
+grep -qxF "composer: hi" "$work/log" || { echo "MISSING: typing after the bus moved the focus"; cat "$work/log"; exit 1; }
+echo "ok: composer: hi"
 kill -TERM $app
 code=0
 wait $app || code=$?
