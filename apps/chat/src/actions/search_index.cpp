@@ -240,7 +240,7 @@ std::optional<vesk_actions::Resource> resolve_search_result(const ChatReader& re
   bool known = false;
   for (auto p : kPrefixes) known = known || address.substr(0, p.size()) == p;
   if (!known) return std::nullopt;
-  const ResourceContext ctx{reader, "", "", {}, {}, {}};
+  const ResourceContext ctx{reader, "", "", {}, {}};
   auto full = resolve_address(ctx, address);
   if (!full) return std::nullopt;
   vesk_actions::Resource out(full->address(), full->label());
