@@ -40,7 +40,7 @@ class DocumentTest : public ::testing::Test {
 
   vesk_actions::EncodedAction encode_via(std::string_view address, std::string_view name,
                                          std::optional<std::string> value = {}) {
-    const ResourceContext ctx{reader, "u_me", "ws_acme", {}, {}, {}};
+    const ResourceContext ctx{reader, "u_me", "ws_acme", {}, {}};
     auto resource = resolve_address(ctx, address);
     EXPECT_TRUE(resource) << address;
     const auto* spec = resource ? resource->find_action(name) : nullptr;
@@ -71,8 +71,8 @@ TEST_F(DocumentTest, ReaderAnswersFromTheDocument) {
   ASSERT_TRUE(found);
   EXPECT_EQ(*found, general.back());
   EXPECT_FALSE(reader.find_message("m_nowhere"));
-  EXPECT_TRUE(resolve_address({reader, "u_me", "ws_acme", {}, {}, {}},
-                              "chat.message:" + general.back().id));
+  EXPECT_TRUE(
+      resolve_address({reader, "u_me", "ws_acme", {}, {}}, "chat.message:" + general.back().id));
 }
 
 TEST_F(DocumentTest, AnInvokedSpecBecomesOneChangeWithItsJournalEntry) {
@@ -137,6 +137,11 @@ TEST_F(DocumentTest, AutomationActsThroughTheSameResources) {
   auto found = call({"search", "agent", "demo"});
   ASSERT_TRUE(found["ok"].get<bool>());
   EXPECT_EQ(found["result"]["results"][0]["address"], "chat.message:" + random.back().id);
+  // The host records mentions as the composer does, with nothing wired in.
+  auto mentioned = call({"invoke", "chat.channel:c_random", "post", "thanks @tessa moore!"});
+  EXPECT_TRUE(mentioned["ok"].get<bool>()) << mentioned.dump();
+  EXPECT_EQ(reader.messages("c_random").back().mentions,
+            (std::vector<Mention>{{"u_tessa", 7, 12, false}}));
 
   auto refused = call({"invoke", "chat.channel:c_random", "delete"});
   EXPECT_EQ(refused["error"]["code"], "confirm-required");

@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "doc/agent_work_store.hpp"
 #include "doc_test_support.hpp"
+#include "random_values.hpp"
 
 namespace chat::doc {
 namespace {
@@ -213,46 +212,18 @@ TEST(AgentWorkStorable, DropsIdlessStepsAndKeepsTheLastOfEachId) {
 
 // Any sequence of records written one after another reads back as the last.
 TEST(AgentWorkRoundTrip, RandomUpdatesReadBackExactly) {
-  std::mt19937 rng(7);
-  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-  auto random_state = [&]() -> AgentWorkState {
-    switch (pick(5)) {
-      case 0:
-        return AgentWorkState::Taken{};
-      case 1:
-        return AgentWorkState::Waiting{"app" + std::to_string(pick(2))};
-      case 2:
-        return AgentWorkState::Doing{"did", "about" + std::to_string(pick(2))};
-      case 3:
-        return AgentWorkState::Done{"did" + std::to_string(pick(2))};
-      default:
-        return AgentWorkState::Refused{};
-    }
-  };
-  auto random_outcome = [&]() -> AgentStepOutcome {
-    switch (pick(4)) {
-      case 0:
-        return AgentStepOutcome::Asked{};
-      case 1:
-        return AgentStepOutcome::Applied{};
-      case 2:
-        return AgentStepOutcome::NoChange{};
-      default:
-        return AgentStepOutcome::Refused{"why" + std::to_string(pick(2))};
-    }
-  };
+  auto values = chat::testing::RandomValues::with_few_texts(7);
+  auto pick = [&](int n) { return static_cast<int>(values.below(static_cast<std::size_t>(n))); };
   crdt::Document d(testing::actor(9));
   ObjId message = *d.put_object(ObjId::root(), "m", crdt::ObjType::Map);
   for (int round = 0; round < 200; ++round) {
     AgentWork work;
-    work.state = random_state();
+    work.state = values.work_state();
     work.since = pick(3);
-    if (pick(2))
-      work.reasoning = AgentReasoning{pick(2) ? AgentRoute::Model : AgentRoute::Floor,
-                                      "w" + std::to_string(pick(2))};
+    if (pick(2)) work.reasoning = values.reasoning();
     for (int s = pick(5); s > 0; --s) {
       work.trace.push_back(step_of("s" + std::to_string(pick(6)),
-                                   static_cast<std::uint64_t>(pick(4)), random_outcome(),
+                                   static_cast<std::uint64_t>(pick(4)), values.step_outcome(),
                                    "l" + std::to_string(pick(2))));
     }
     write_agent_work(d, message, work);

@@ -375,13 +375,7 @@ TEST_P(ApplyTest, LeavesExactlyTheStatedModel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllActions, ApplyTest, ::testing::ValuesIn(cases()),
-                         [](const ::testing::TestParamInfo<Case>& info) {
-                           std::string name;
-                           for (char ch : info.param.name) {
-                             name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                           }
-                           return name;
-                         });
+                         testing::NamedByCase());
 
 TEST(ApplyCoverage, EveryVariantHasACase) {
   std::vector<bool> seen(ChatAction::kVariantCount, false);

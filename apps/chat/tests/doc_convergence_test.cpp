@@ -18,37 +18,8 @@ using testing::expect_index_matches;
 using testing::expect_same_model;
 using testing::Model;
 using testing::project;
+using testing::Replicas;
 using testing::send;
-
-struct Replicas {
-  Replicas() {
-    WorkspaceDoc seed(a);
-    seed_demo(seed);
-    a.commit();
-    b = crdt::Document::load(a.save(), testing::actor(2)).value();
-  }
-
-  // Runs the sync protocol until neither side has anything more to say.
-  void sync() {
-    crdt::SyncState sa, sb;
-    for (int round = 0; round < 20; ++round) {
-      bool quiet = true;
-      while (auto msg = a.generate_sync_message(sa)) {
-        quiet = false;
-        ASSERT_TRUE(b.receive_sync_message(sb, *msg).ok());
-      }
-      while (auto msg = b.generate_sync_message(sb)) {
-        quiet = false;
-        ASSERT_TRUE(a.receive_sync_message(sa, *msg).ok());
-      }
-      if (quiet) break;
-    }
-    ASSERT_EQ(a.heads(), b.heads());
-  }
-
-  crdt::Document a{testing::actor(1)};
-  crdt::Document b{testing::actor(2)};
-};
 
 struct Scenario {
   std::string name;
@@ -158,13 +129,7 @@ TEST_P(Convergence, BothReplicasProjectTheSameModel) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Concurrent, Convergence, ::testing::ValuesIn(scenarios()),
-                         [](const ::testing::TestParamInfo<Scenario>& info) {
-                           std::string name;
-                           for (char ch : info.param.name) {
-                             name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                           }
-                           return name;
-                         });
+                         testing::NamedByCase());
 
 // Random actions on both sides, synced every few steps: the replicas never
 // disagree after a sync, and neither index drifts from its document.

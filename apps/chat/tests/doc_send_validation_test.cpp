@@ -109,13 +109,7 @@ TEST_P(SendValidation, AcceptsExactlyWhatMeetsTheLimits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, SendValidation, ::testing::ValuesIn(rows()),
-                         [](const ::testing::TestParamInfo<Row>& info) {
-                           std::string name;
-                           for (char ch : info.param.name) {
-                             name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                           }
-                           return name;
-                         });
+                         testing::NamedByCase());
 
 }  // namespace
 }  // namespace chat::doc

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <map>
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "doc/message_index.hpp"
 #include "doc/projection.hpp"
 #include "doc/schema.hpp"
+#include "doc/seeds.hpp"
 #include "doc/workspace_doc.hpp"
 #include "model/chat_action.hpp"
 #include "model/json_forms.hpp"
@@ -164,6 +166,37 @@ inline ChatAction::SendMessage send(std::string channel, std::string id, std::st
   return s;
 }
 
+// Two replicas of the demonstration workspace, `b` loaded from `a`.
+struct Replicas {
+  Replicas() {
+    WorkspaceDoc seed(a);
+    seed_demo(seed);
+    a.commit();
+    b = crdt::Document::load(a.save(), actor(2)).value();
+  }
+
+  // Runs the sync protocol until neither side has anything more to say.
+  void sync() {
+    crdt::SyncState sa, sb;
+    for (int round = 0; round < 20; ++round) {
+      bool quiet = true;
+      while (auto msg = a.generate_sync_message(sa)) {
+        quiet = false;
+        ASSERT_TRUE(b.receive_sync_message(sb, *msg).ok());
+      }
+      while (auto msg = b.generate_sync_message(sb)) {
+        quiet = false;
+        ASSERT_TRUE(a.receive_sync_message(sa, *msg).ok());
+      }
+      if (quiet) break;
+    }
+    ASSERT_EQ(a.heads(), b.heads());
+  }
+
+  crdt::Document a{actor(1)};
+  crdt::Document b{actor(2)};
+};
+
 // The index and the record cache must answer what a walk over every
 // channel's list answers.
 inline void expect_index_matches(WorkspaceDoc& w) {
@@ -198,6 +231,19 @@ inline void expect_index_matches(WorkspaceDoc& w) {
   EXPECT_EQ(index.size(), maps);
   EXPECT_FALSE(index.exists("m_never_written"));
 }
+
+// Names a parameterised case after its `name` member; gtest takes only
+// letters, digits and '_' in a name, so anything else becomes '_'.
+struct NamedByCase {
+  template <typename Case>
+  std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+    std::string name;
+    for (char ch : info.param.name) {
+      name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    }
+    return name;
+  }
+};
 
 inline std::string hex_blob(char digit = 'a') {
   return std::string(64, digit);

@@ -18,17 +18,8 @@ namespace ca = chat_action;
 namespace co = chat_operation;
 
 ResourceContext context_for(const ChatReader& reader, std::string conversation = "ws_1") {
-  ResourceContext ctx{
-      reader, "u_me", std::move(conversation), {}, [] { return kNow; }, testing::counting_uuid()};
-  ctx.find_mentions = [](std::string_view text, const std::vector<Person>& people) {
-    std::vector<Mention> out;
-    for (const auto& p : people) {
-      const auto at = text.find("@" + p.name);
-      if (at != std::string_view::npos) out.push_back({p.id, at, p.name.size() + 1, p.agent});
-    }
-    return out;
-  };
-  return ctx;
+  return ResourceContext{reader, "u_me", std::move(conversation), [] { return kNow; },
+                         testing::counting_uuid()};
 }
 
 Resource must_resolve(const ResourceContext& ctx, std::string_view address) {
@@ -226,6 +217,28 @@ TEST(ResourceEncoders, ActionsEncodeTheirChatAction) {
                        std::nullopt,
                        std::nullopt,
                        {Mention{"u_ann", 4, 4, false}},
+                       std::nullopt}},
+      // Names match whatever their case; an agent's mention says so.
+      {"chat.channel:c_gen", "post", "@helper, ask @Ann.",
+       ca::SendMessage{"c_gen",
+                       "m_" + uuid,
+                       "u_me",
+                       kNow,
+                       "@helper, ask @Ann.",
+                       std::nullopt,
+                       std::nullopt,
+                       {Mention{"u_bot", 0, 7, true}, Mention{"u_ann", 13, 4, false}},
+                       std::nullopt}},
+      // An "@" inside a word, or a name running on into more letters, is none.
+      {"chat.channel:c_gen", "post", "ann@Ann @Anne",
+       ca::SendMessage{"c_gen",
+                       "m_" + uuid,
+                       "u_me",
+                       kNow,
+                       "ann@Ann @Anne",
+                       std::nullopt,
+                       std::nullopt,
+                       {},
                        std::nullopt}},
       {"chat.channel:c_gen", "rename", "  news ", ca::RenameChannel{"c_gen", "news"}},
       {"chat.channel:c_gen", "rename", "   ", ca::RenameChannel{"c_gen", ""}},

@@ -4,6 +4,8 @@
 
 #include <random>
 
+#include "doc/apply.hpp"
+#include "doc_test_support.hpp"
 #include "resources_fixture.hpp"
 
 namespace chat {
@@ -12,16 +14,18 @@ namespace {
 using vesk_actions::SearchEntry;
 
 // Every entry the chat should have in its catalog, computed from scratch.
-std::vector<SearchEntry> expected_entries(const ChatSnapshot& chat) {
+std::vector<SearchEntry> expected_entries(const ChatReader& chat) {
   auto out = structure_entries(chat);
-  for (const auto& ch : chat.channel_list) {
+  const auto workspaces = chat.workspaces();
+  const auto people = chat.people();
+  for (const auto& ch : chat.channels()) {
     std::string ws;
-    for (const auto& w : chat.workspace_list) {
+    for (const auto& w : workspaces) {
       if (w.id == ch.workspace) ws = w.name;
     }
     for (const auto& m : chat.messages(ch.id)) {
       std::string author = m.author;
-      for (const auto& p : chat.person_list) {
+      for (const auto& p : people) {
         if (p.id == m.author) author = p.name;
       }
       out.push_back(message_entry(m, ch, ws, author));
@@ -30,7 +34,7 @@ std::vector<SearchEntry> expected_entries(const ChatSnapshot& chat) {
   return out;
 }
 
-void expect_catalog_matches(const ChatSearchIndex& index, const ChatSnapshot& chat) {
+void expect_catalog_matches(const ChatSearchIndex& index, const ChatReader& chat) {
   const auto expected = expected_entries(chat);
   EXPECT_EQ(index.catalog()->size(), expected.size());
   for (const auto& e : expected) {
@@ -38,6 +42,16 @@ void expect_catalog_matches(const ChatSearchIndex& index, const ChatSnapshot& ch
     ASSERT_TRUE(got) << e.action_address;
     EXPECT_EQ(*got, e) << e.action_address;
   }
+}
+
+std::vector<std::string> found(const ChatSearchIndex& index, std::string_view query) {
+  std::vector<std::string> out;
+  auto page = index.query_page(query, "", 10);
+  EXPECT_TRUE(page.ok()) << query;
+  if (page.ok()) {
+    for (const auto& r : page->results) out.push_back(r.action_address);
+  }
+  return out;
 }
 
 TEST(ChatSearchIndex, OneEntryPerObjectWithItsSectionTitleAndSubtitle) {
@@ -205,6 +219,87 @@ TEST(ChatSearchIndex, IncrementalUpdatesMatchARebuild) {
     index.update(chat, changes);
   }
   expect_catalog_matches(index, chat);
+}
+
+// Two replicas of the demonstration chat; the catalog follows b, and what a
+// writes arrives by merge or sync.
+class ChatSearchFollow : public ::testing::Test {
+ protected:
+  doc::testing::Replicas r;
+  doc::WorkspaceDoc wa{r.a}, wb{r.b};
+  const DocumentChatReader reader{wb};
+  ChatSearchIndex index;
+};
+
+TEST_F(ChatSearchFollow, WhatArrivesFromAPeerIsFound) {
+  namespace ca = chat_action;
+  index.follow(wb);
+  expect_catalog_matches(index, reader);
+
+  auto from_a = [&](const ChatAction& action) {
+    doc::apply(wa, action);
+    r.a.commit();
+    ASSERT_TRUE(r.b.merge(r.a).ok());
+  };
+  from_a(doc::testing::send("c_random", "m_zebra", "zebra crossing at noon"));
+  EXPECT_TRUE(found(index, "zebra").empty()) << "nothing read before the catalog follows";
+  index.follow(wb);
+  EXPECT_EQ(found(index, "zebra"), std::vector<std::string>{"chat.message:m_zebra"});
+
+  from_a(ca::EditMessage{"c_random", "m_zebra", "giraffe crossing", 1782480100});
+  index.follow(wb);
+  EXPECT_TRUE(found(index, "zebra").empty());
+  EXPECT_EQ(found(index, "giraffe"), std::vector<std::string>{"chat.message:m_zebra"});
+
+  from_a(ca::RenameChannel{"c_random", "watercooler"});
+  index.follow(wb);
+  EXPECT_EQ(index.catalog()->entry("chat.message:m_zebra")->subtitle,
+            "You · #watercooler · Acme Design");
+
+  from_a(ca::DeleteMessage{"c_random", "m_zebra"});
+  index.follow(wb);
+  EXPECT_TRUE(found(index, "giraffe").empty());
+  expect_catalog_matches(index, reader);
+}
+
+// Both replicas write at random and sync now and then; the catalog always
+// equals one built from b from scratch.
+TEST_F(ChatSearchFollow, MatchesARebuildAfterEverySync) {
+  namespace ca = chat_action;
+  std::mt19937 rng(5);
+  const std::vector<std::string> channels{"c_general", "c_crit", "c_random", "c_ideas"};
+  std::vector<std::string> ids{"m_open", "m_concept", "m_me1", "m_ben"};
+  for (int step = 0; step < 120; ++step) {
+    doc::WorkspaceDoc& w = rng() % 2 ? wa : wb;
+    const std::string channel = channels[rng() % channels.size()];
+    const std::string word = "w" + std::to_string(rng() % 40);
+    const std::string id = ids[rng() % ids.size()];
+    switch (rng() % 6) {
+      case 0:
+      case 1:
+        ids.push_back("m_" + std::to_string(step));
+        doc::apply(w, doc::testing::send(channel, ids.back(), "note " + word));
+        break;
+      case 2:
+        for (const auto& ch : channels) doc::apply(w, ca::EditMessage{ch, id, word, 1782480100});
+        break;
+      case 3:
+        for (const auto& ch : channels) doc::apply(w, ca::DeleteMessage{ch, id});
+        break;
+      case 4:
+        doc::apply(w, ca::RenameChannel{channel, word});
+        break;
+      default:
+        doc::apply(w, ca::CreateChannel{"ws_acme", "", "c_" + word, word, ChannelKind::Text});
+    }
+    r.a.commit();
+    r.b.commit();
+    if (step % 10 == 9) {
+      r.sync();
+      index.follow(wb);
+      expect_catalog_matches(index, reader);
+    }
+  }
 }
 
 }  // namespace

@@ -552,35 +552,44 @@ StreamUse::~StreamUse() {
   if (s->local) request_finish(conn, s);
 }
 
+// A stream takes one read and one write at a time: on the strand, a second
+// operation of a kind whose completion (`pending`) is still held fails with
+// in_progress; otherwise `begin` takes it over.
+template <typename Begin>
+void start_stream_op(StreamUse& u, Completion StreamState::*pending, Completion done, Begin begin) {
+  asio::post(u.conn->ep->strand, [ep = u.conn->ep, c = u.conn->c, s = u.s, pending,
+                                  done = std::move(done), begin = std::move(begin)]() mutable {
+    if ((*s).*pending) {
+      done(asio::error::in_progress, 0);
+      return;
+    }
+    begin(*ep, c, *s, std::move(done));
+  });
+}
+
 void start_read(StreamUse& u, asio::mutable_buffer buf, Completion done) {
-  asio::post(u.conn->ep->strand,
-             [ep = u.conn->ep, c = u.conn->c, s = u.s, buf, done = std::move(done)]() mutable {
-               if (s->reader) {
-                 done(asio::error::in_progress, 0);
-                 return;
-               }
-               s->reader = std::move(done);
-               s->read_buf = buf;
-               deliver_rx(*ep, *c, *s);
-             });
+  start_stream_op(u, &StreamState::reader, std::move(done),
+                  [buf](EndpointCore& ep, const std::shared_ptr<ConnState>& c, StreamState& s,
+                        Completion done) {
+                    s.reader = std::move(done);
+                    s.read_buf = buf;
+                    deliver_rx(ep, *c, s);
+                  });
 }
 
 void start_write(StreamUse& u, asio::const_buffer buf, Completion done) {
-  asio::post(u.conn->ep->strand,
-             [ep = u.conn->ep, c = u.conn->c, s = u.s, buf, done = std::move(done)]() mutable {
-               if (s->writer) {
-                 done(asio::error::in_progress, 0);
-                 return;
-               }
-               if (s->fin_requested && !s->tx_error) {
-                 done(asio::error::broken_pipe, 0);
-                 return;
-               }
-               s->writer = std::move(done);
-               s->write_buf = buf;
-               offer_write(*s);
-               ep->schedule_flush(c);
-             });
+  start_stream_op(u, &StreamState::writer, std::move(done),
+                  [buf](EndpointCore& ep, const std::shared_ptr<ConnState>& c, StreamState& s,
+                        Completion done) {
+                    if (s.fin_requested && !s.tx_error) {
+                      done(asio::error::broken_pipe, 0);
+                      return;
+                    }
+                    s.writer = std::move(done);
+                    s.write_buf = buf;
+                    offer_write(s);
+                    ep.schedule_flush(c);
+                  });
 }
 
 // Starts an operation on the strand; the returned awaitable completes when the
@@ -604,6 +613,12 @@ auto on_strand(EndpointCore& ep, Start start, std::error_code& ec) {
 
 using detail::ConnState;
 using detail::EndpointCore;
+
+// A stream's handlers run on the runtime's executor, like the connection's.
+SendStream::SendStream(std::shared_ptr<detail::StreamUse> use)
+    : use_(std::move(use)), ex_(use_->conn->ep->rt.executor()) {}
+RecvStream::RecvStream(std::shared_ptr<detail::StreamUse> use)
+    : use_(std::move(use)), ex_(use_->conn->ep->rt.executor()) {}
 
 std::int64_t SendStream::id() const {
   return use_->s->id;
@@ -645,10 +660,7 @@ asio::awaitable<base::Result<SendStream>> Connection::open_uni() {
   };
   co_await detail::on_strand(*use->ep, std::move(start), ec);
   if (ec) co_return base::make_error("could not open a stream: " + ec.message());
-  SendStream out;
-  out.use_ = std::make_shared<detail::StreamUse>(use, *slot);
-  out.ex_ = use->ep->rt.executor();
-  co_return out;
+  co_return SendStream(std::make_shared<detail::StreamUse>(use, *slot));
 }
 
 asio::awaitable<base::Result<RecvStream>> Connection::accept_uni() {
@@ -669,10 +681,7 @@ asio::awaitable<base::Result<RecvStream>> Connection::accept_uni() {
   };
   co_await detail::on_strand(*use->ep, std::move(start), ec);
   if (ec) co_return base::make_error("no stream from peer: " + ec.message());
-  RecvStream out;
-  out.use_ = std::make_shared<detail::StreamUse>(use, *slot);
-  out.ex_ = use->ep->rt.executor();
-  co_return out;
+  co_return RecvStream(std::make_shared<detail::StreamUse>(use, *slot));
 }
 
 void Connection::close() {

@@ -9,17 +9,10 @@
 #include <sstream>
 
 #include "base/random.hpp"
+#include "base/text.hpp"
 
 namespace runtime_identity::unix {
 namespace {
-
-std::string trim(std::string s) {
-  const auto ws = " \t\r\n";
-  const auto b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return {};
-  const auto e = s.find_last_not_of(ws);
-  return s.substr(b, e - b + 1);
-}
 
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -38,7 +31,8 @@ const char* env(const char* name) {
 std::optional<std::filesystem::path> default_path() {
   if (const char* f = env("VESK_IDENTITY_FILE")) return std::filesystem::path(f);
   if (const char* x = env("XDG_CONFIG_HOME")) return std::filesystem::path(x) / "vesk" / "identity";
-  if (const char* h = env("HOME")) return std::filesystem::path(h) / ".config" / "vesk" / "identity";
+  if (const char* h = env("HOME"))
+    return std::filesystem::path(h) / ".config" / "vesk" / "identity";
   return std::nullopt;
 }
 
@@ -57,12 +51,12 @@ std::optional<Identity> load_from(const std::filesystem::path& path) {
   int lines = 0;
   while (std::getline(in, line)) {
     if (++lines > 64) return std::nullopt;  // not an identity file
-    line = trim(line);
+    line = base::trim(line);
     if (line.empty() || line[0] == '#') continue;
     const auto eq = line.find('=');
     if (eq == std::string::npos) return std::nullopt;
-    const std::string key = trim(line.substr(0, eq));
-    const std::string value = trim(line.substr(eq + 1));
+    const std::string key = base::trim(line.substr(0, eq));
+    const std::string value = base::trim(line.substr(eq + 1));
     if (key == "public_key") {
       if (value.size() != 64) return std::nullopt;
       for (std::size_t i = 0; i < 32; ++i) {
@@ -85,7 +79,8 @@ base::Status store(const std::filesystem::path& path, const Identity& identity) 
     return base::make_error("identity name must be one line");
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  if (ec) return base::make_error("cannot create " + path.parent_path().string() + ": " + ec.message());
+  if (ec)
+    return base::make_error("cannot create " + path.parent_path().string() + ": " + ec.message());
   std::ostringstream body;
   body << "public_key = " << base::to_hex(identity.public_key.data(), identity.public_key.size())
        << "\nname = " << identity.name << "\n";

@@ -5,166 +5,67 @@
 #include <exception>
 
 #include "base/log.hpp"
+#include "model/json_record.hpp"
 #include "model/json_shapes.hpp"
 
 namespace chat {
 
-// ---------------------------------------------------------------- ChatAction
+// ---------------------------------------------------------------- shapes
 
 constexpr auto json_shape(std::type_identity<ChatAction>) {
   return strict_json::externally_tagged<ChatAction>("ChatAction");
 }
+constexpr auto json_shape(std::type_identity<ChatOperation>) {
+  return strict_json::externally_tagged<ChatOperation>("ChatOperation");
+}
 
-using namespace strict_json;
-
-// Found by argument-dependent lookup, so beside the alternatives.
+// The variants are written under their type names, their members under the
+// member names (see model/json_record.hpp).
 namespace chat_action {
 
-constexpr auto json_shape(std::type_identity<ChatAction::SendMessage>) {
-  using A = ChatAction::SendMessage;
-  return record<A>("SendMessage", required("channel", &A::channel), required("id", &A::id),
-                   required("author", &A::author), required("ts", &A::ts),
-                   required("text", &A::text), optional("parent", &A::parent),
-                   optional("attachment", &A::attachment), defaulted("mentions", &A::mentions),
-                   defaulted("reference", &A::reference));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::EditMessage>) {
-  using A = ChatAction::EditMessage;
-  return record<A>("EditMessage", required("channel", &A::channel), required("id", &A::id),
-                   required("text", &A::text), required("ts", &A::ts));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::DeleteMessage>) {
-  using A = ChatAction::DeleteMessage;
-  return record<A>("DeleteMessage", required("channel", &A::channel), required("id", &A::id));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::AddReaction>) {
-  using A = ChatAction::AddReaction;
-  return record<A>("AddReaction", required("channel", &A::channel), required("msg", &A::msg),
-                   required("emoji", &A::emoji), required("user", &A::user));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::RemoveReaction>) {
-  using A = ChatAction::RemoveReaction;
-  return record<A>("RemoveReaction", required("channel", &A::channel), required("msg", &A::msg),
-                   required("emoji", &A::emoji), required("user", &A::user));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::PinMessage>) {
-  using A = ChatAction::PinMessage;
-  return record<A>("PinMessage", required("channel", &A::channel), required("msg", &A::msg),
-                   required("pinned", &A::pinned));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::CreateChannel>) {
-  using A = ChatAction::CreateChannel;
-  return record<A>("CreateChannel", required("workspace", &A::workspace),
-                   required("category", &A::category), required("id", &A::id),
-                   required("name", &A::name), required("kind", &A::kind));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::CreateCategory>) {
-  using A = ChatAction::CreateCategory;
-  return record<A>("CreateCategory", required("workspace", &A::workspace), required("id", &A::id),
-                   required("name", &A::name));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::RenameCategory>) {
-  using A = ChatAction::RenameCategory;
-  return record<A>("RenameCategory", required("id", &A::id), required("name", &A::name));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::DeleteCategory>) {
-  using A = ChatAction::DeleteCategory;
-  return record<A>("DeleteCategory", required("id", &A::id));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::SetCategoryCollapsed>) {
-  using A = ChatAction::SetCategoryCollapsed;
-  return record<A>("SetCategoryCollapsed", required("id", &A::id),
-                   required("collapsed", &A::collapsed));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::ReorderChannel>) {
-  using A = ChatAction::ReorderChannel;
-  return record<A>("ReorderChannel", required("id", &A::id), required("up", &A::up));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::RenameChannel>) {
-  using A = ChatAction::RenameChannel;
-  return record<A>("RenameChannel", required("id", &A::id), required("name", &A::name));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::DeleteChannel>) {
-  using A = ChatAction::DeleteChannel;
-  return record<A>("DeleteChannel", required("id", &A::id));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::ArchiveChannel>) {
-  using A = ChatAction::ArchiveChannel;
-  return record<A>("ArchiveChannel", required("id", &A::id), required("archived", &A::archived));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::MarkRead>) {
-  using A = ChatAction::MarkRead;
-  return record<A>("MarkRead", required("channel", &A::channel), required("user", &A::user),
-                   required("count", &A::count));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::SetAgentWork>) {
-  using A = ChatAction::SetAgentWork;
-  return record<A>("SetAgentWork", required("channel", &A::channel), required("msg", &A::msg),
-                   required("work", &A::work), optional("say", &A::say));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::JoinCall>) {
-  using A = ChatAction::JoinCall;
-  return record<A>("JoinCall", required("channel", &A::channel), required("user", &A::user));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::LeaveCall>) {
-  using A = ChatAction::LeaveCall;
-  return record<A>("LeaveCall", required("channel", &A::channel), required("user", &A::user));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::SetCallState>) {
-  using A = ChatAction::SetCallState;
-  return record<A>("SetCallState", required("channel", &A::channel), required("user", &A::user),
-                   required("talking", &A::talking), required("muted", &A::muted),
-                   required("deafened", &A::deafened), required("audio_only", &A::audio_only));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::SetScreenShare>) {
-  using A = ChatAction::SetScreenShare;
-  return record<A>("SetScreenShare", required("channel", &A::channel), required("user", &A::user),
-                   required("sharing", &A::sharing));
-}
-constexpr auto json_shape(std::type_identity<ChatAction::SetCallTicket>) {
-  using A = ChatAction::SetCallTicket;
-  return record<A>("SetCallTicket", required("channel", &A::channel), required("user", &A::user),
-                   required("ticket", &A::ticket));
-}
+CHAT_JSON_RECORD(SendMessage, CHAT_REQUIRED(channel), CHAT_REQUIRED(id), CHAT_REQUIRED(author),
+                 CHAT_REQUIRED(ts), CHAT_REQUIRED(text), CHAT_OPTIONAL(parent),
+                 CHAT_OPTIONAL(attachment), CHAT_DEFAULTED(mentions), CHAT_DEFAULTED(reference))
+CHAT_JSON_RECORD(EditMessage, CHAT_REQUIRED(channel), CHAT_REQUIRED(id), CHAT_REQUIRED(text),
+                 CHAT_REQUIRED(ts))
+CHAT_JSON_RECORD(DeleteMessage, CHAT_REQUIRED(channel), CHAT_REQUIRED(id))
+CHAT_JSON_RECORD(AddReaction, CHAT_REQUIRED(channel), CHAT_REQUIRED(msg), CHAT_REQUIRED(emoji),
+                 CHAT_REQUIRED(user))
+CHAT_JSON_RECORD(RemoveReaction, CHAT_REQUIRED(channel), CHAT_REQUIRED(msg), CHAT_REQUIRED(emoji),
+                 CHAT_REQUIRED(user))
+CHAT_JSON_RECORD(PinMessage, CHAT_REQUIRED(channel), CHAT_REQUIRED(msg), CHAT_REQUIRED(pinned))
+CHAT_JSON_RECORD(CreateChannel, CHAT_REQUIRED(workspace), CHAT_REQUIRED(category),
+                 CHAT_REQUIRED(id), CHAT_REQUIRED(name), CHAT_REQUIRED(kind))
+CHAT_JSON_RECORD(CreateCategory, CHAT_REQUIRED(workspace), CHAT_REQUIRED(id), CHAT_REQUIRED(name))
+CHAT_JSON_RECORD(RenameCategory, CHAT_REQUIRED(id), CHAT_REQUIRED(name))
+CHAT_JSON_RECORD(DeleteCategory, CHAT_REQUIRED(id))
+CHAT_JSON_RECORD(SetCategoryCollapsed, CHAT_REQUIRED(id), CHAT_REQUIRED(collapsed))
+CHAT_JSON_RECORD(ReorderChannel, CHAT_REQUIRED(id), CHAT_REQUIRED(up))
+CHAT_JSON_RECORD(RenameChannel, CHAT_REQUIRED(id), CHAT_REQUIRED(name))
+CHAT_JSON_RECORD(DeleteChannel, CHAT_REQUIRED(id))
+CHAT_JSON_RECORD(ArchiveChannel, CHAT_REQUIRED(id), CHAT_REQUIRED(archived))
+CHAT_JSON_RECORD(MarkRead, CHAT_REQUIRED(channel), CHAT_REQUIRED(user), CHAT_REQUIRED(count))
+CHAT_JSON_RECORD(SetAgentWork, CHAT_REQUIRED(channel), CHAT_REQUIRED(msg), CHAT_REQUIRED(work),
+                 CHAT_OPTIONAL(say))
+CHAT_JSON_RECORD(JoinCall, CHAT_REQUIRED(channel), CHAT_REQUIRED(user))
+CHAT_JSON_RECORD(LeaveCall, CHAT_REQUIRED(channel), CHAT_REQUIRED(user))
+CHAT_JSON_RECORD(SetCallState, CHAT_REQUIRED(channel), CHAT_REQUIRED(user), CHAT_REQUIRED(talking),
+                 CHAT_REQUIRED(muted), CHAT_REQUIRED(deafened), CHAT_REQUIRED(audio_only))
+CHAT_JSON_RECORD(SetScreenShare, CHAT_REQUIRED(channel), CHAT_REQUIRED(user),
+                 CHAT_REQUIRED(sharing))
+CHAT_JSON_RECORD(SetCallTicket, CHAT_REQUIRED(channel), CHAT_REQUIRED(user), CHAT_REQUIRED(ticket))
 
 }  // namespace chat_action
 
-// ---------------------------------------------------------------- ChatOperation
-
-constexpr auto json_shape(std::type_identity<ChatOperation>) {
-  return externally_tagged<ChatOperation>("ChatOperation");
-}
 namespace chat_operation {
 
-constexpr auto json_shape(std::type_identity<ChatOperation::OpenWorkspace>) {
-  using O = ChatOperation::OpenWorkspace;
-  return record<O>("OpenWorkspace", required("workspace", &O::workspace));
-}
-constexpr auto json_shape(std::type_identity<ChatOperation::OpenChannel>) {
-  using O = ChatOperation::OpenChannel;
-  return record<O>("OpenChannel", required("workspace", &O::workspace),
-                   required("channel", &O::channel));
-}
-constexpr auto json_shape(std::type_identity<ChatOperation::OpenCategory>) {
-  using O = ChatOperation::OpenCategory;
-  return record<O>("OpenCategory", required("workspace", &O::workspace),
-                   required("category", &O::category));
-}
-constexpr auto json_shape(std::type_identity<ChatOperation::RevealMessage>) {
-  using O = ChatOperation::RevealMessage;
-  return record<O>("RevealMessage", required("workspace", &O::workspace),
-                   required("channel", &O::channel), required("message", &O::message),
-                   optional("parent", &O::parent));
-}
-constexpr auto json_shape(std::type_identity<ChatOperation::OpenPerson>) {
-  using O = ChatOperation::OpenPerson;
-  return record<O>("OpenPerson", required("user", &O::user));
-}
-constexpr auto json_shape(std::type_identity<ChatOperation::ImportAttachment>) {
-  using O = ChatOperation::ImportAttachment;
-  return record<O>("ImportAttachment", required("channel", &O::channel),
-                   required("path", &O::path));
-}
+CHAT_JSON_RECORD(OpenWorkspace, CHAT_REQUIRED(workspace))
+CHAT_JSON_RECORD(OpenChannel, CHAT_REQUIRED(workspace), CHAT_REQUIRED(channel))
+CHAT_JSON_RECORD(OpenCategory, CHAT_REQUIRED(workspace), CHAT_REQUIRED(category))
+CHAT_JSON_RECORD(RevealMessage, CHAT_REQUIRED(workspace), CHAT_REQUIRED(channel),
+                 CHAT_REQUIRED(message), CHAT_OPTIONAL(parent))
+CHAT_JSON_RECORD(OpenPerson, CHAT_REQUIRED(user))
+CHAT_JSON_RECORD(ImportAttachment, CHAT_REQUIRED(channel), CHAT_REQUIRED(path))
 
 }  // namespace chat_operation
 
@@ -175,21 +76,28 @@ namespace {
 // Encoding a value type with a fixed shape has no failure mode short of memory
 // exhaustion; if it ever fails the program is wrong, so stop loudly.
 template <typename T>
-std::string encode_or_stop(const T& value, const char* what) {
+std::string encode_or_stop(const T& value) {
+  const std::string_view what = strict_json::type_name<T>();
   try {
     return strict_json::encode(value);
   } catch (const std::exception& e) {
-    base::log::error("chat", "{}: {}", what, e.what());
+    base::log::error("chat", "{} is always serializable: {}", what, e.what());
   } catch (...) {
   }
-  std::fprintf(stderr, "%s\n", what);
+  std::fprintf(stderr, "%.*s is always serializable\n", static_cast<int>(what.size()), what.data());
   std::abort();
+}
+
+template <typename T>
+std::string_view variant_name(std::size_t index) {
+  using Names = strict_json::detail::Alternatives<typename T::Variant>;
+  return index < Names::names.size() ? Names::names[index] : std::string_view();
 }
 
 }  // namespace
 
 std::string encode_chat_action(const ChatAction& action) {
-  return encode_or_stop(action, "ChatAction is always serializable");
+  return encode_or_stop(action);
 }
 
 base::Result<ChatAction> decode_chat_action(std::string_view json) {
@@ -197,7 +105,7 @@ base::Result<ChatAction> decode_chat_action(std::string_view json) {
 }
 
 std::string encode_chat_operation(const ChatOperation& operation) {
-  return encode_or_stop(operation, "ChatOperation is always serializable");
+  return encode_or_stop(operation);
 }
 
 base::Result<ChatOperation> decode_chat_operation(std::string_view json) {
@@ -205,13 +113,11 @@ base::Result<ChatOperation> decode_chat_operation(std::string_view json) {
 }
 
 std::string_view chat_action_name(std::size_t index) {
-  using Names = strict_json::detail::Alternatives<ChatAction::Variant>;
-  return index < Names::names.size() ? Names::names[index] : std::string_view();
+  return variant_name<ChatAction>(index);
 }
 
 std::string_view chat_operation_name(std::size_t index) {
-  using Names = strict_json::detail::Alternatives<ChatOperation::Variant>;
-  return index < Names::names.size() ? Names::names[index] : std::string_view();
+  return variant_name<ChatOperation>(index);
 }
 
 }  // namespace chat

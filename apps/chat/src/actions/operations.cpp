@@ -139,8 +139,7 @@ ChatAutomationHost::ChatAutomationHost(const ChatReader& reader, ChatDispatcher&
       local_user_(std::move(local_user)) {}
 
 ResourceContext ChatAutomationHost::context() const {
-  return ResourceContext{reader_,       local_user_, navigation_.conversation_workspace,
-                         find_mentions, {},          {}};
+  return ResourceContext{reader_, local_user_, navigation_.conversation_workspace, {}, {}};
 }
 
 std::vector<vesk_actions::Resource> ChatAutomationHost::resource_roots() {

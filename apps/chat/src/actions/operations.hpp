@@ -59,7 +59,6 @@ class ChatAutomationHost final : public vesk_actions::AutomationHost {
   ChatAutomationHost(const ChatReader& reader, ChatDispatcher& dispatcher,
                      NavigationState& navigation, ChatSearchIndex& search, std::string local_user);
 
-  MentionFinder find_mentions;
   AttachmentImport import;
   std::function<vesk_actions::ControlOutcome(const vesk_actions::ControlInvocation&)> controls;
   std::function<nlohmann::json()> accessibility;

@@ -10,6 +10,7 @@
 
 #include "actions/chat_action_format.hpp"
 #include "actions/chat_control.hpp"
+#include "actions/mentions.hpp"
 #include "base/random.hpp"
 #include "doc/access.hpp"
 #include "doc/projection.hpp"
@@ -285,15 +286,12 @@ Resource channel_resource(const ResourceContext& ctx, const Model& model, const 
   r.with_action(view_op("open", "Open conversation", co::OpenChannel{ws, id}));
   auto now = clock_of(ctx);
   auto uuid = uuid_source(ctx);
-  auto finder = ctx.find_mentions;
   auto people = std::make_shared<const std::vector<Person>>(model.people);
   r.with_action(act("post", "Post message", [=](const ActionArgs& a) {
                   const std::string text = param_text(a);
-                  std::vector<Mention> mentions;
-                  if (finder) mentions = finder(text, *people);
                   return ChatAction(ca::SendMessage{id, "m_" + uuid(), user, now(), text,
-                                                    std::nullopt, std::nullopt, std::move(mentions),
-                                                    std::nullopt});
+                                                    std::nullopt, std::nullopt,
+                                                    find_mentions(text, *people), std::nullopt});
                 }).with_parameter("Message", "type a message…"));
   r.with_action(ActionSpec("attach", "Attach file", [id](const ActionArgs& a) {
                   auto encoded = encode_operation(

@@ -74,16 +74,11 @@ class DocumentChatReader final : public ChatReader {
   doc::WorkspaceDoc* doc_;
 };
 
-using MentionFinder =
-    std::function<std::vector<Mention>(std::string_view text, const std::vector<Person>& people)>;
-
 struct ResourceContext {
   const ChatReader& reader;
   std::string local_user;
   // The workspace whose conversation is shown: it leads the tree.
   std::string conversation_workspace;
-  // Finds the mentions of a posted text; none are recorded when unset.
-  MentionFinder find_mentions;
   // Clock and id source; the defaults are now_secs and fresh v4 UUIDs.
   std::function<std::int64_t()> now;
   std::function<std::string()> new_uuid;

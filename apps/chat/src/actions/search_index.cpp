@@ -71,6 +71,10 @@ void ChatSearchIndex::rebuild(const ChatReader& reader) {
 }
 
 void ChatSearchIndex::update(const ChatReader& reader, const SearchChanges& changes) {
+  if (changes.everything) {
+    rebuild(reader);
+    return;
+  }
   std::set<std::string> stale;  // channels whose every entry reads differently now
   if (changes.structure) refresh_structure(reader, stale);
   for (const auto& id : stale) refresh_channel(reader, id);
@@ -82,6 +86,14 @@ void ChatSearchIndex::update(const ChatReader& reader, const SearchChanges& chan
     if (it != channel_of_message_.end() && stale.count(it->second)) continue;  // done above
     refresh_message(reader, id);
   }
+}
+
+void ChatSearchIndex::follow(doc::WorkspaceDoc& doc) {
+  if (followed_revision_ == doc.doc().revision()) return;
+  const DocumentChatReader reader(doc);
+  update(reader, doc.take_changes());
+  // Reading changes nothing, so this is the revision the catalog now shows.
+  followed_revision_ = doc.doc().revision();
 }
 
 void ChatSearchIndex::reconcile_channel(const ChatReader& reader, const std::string& channel) {
@@ -240,7 +252,7 @@ std::optional<vesk_actions::Resource> resolve_search_result(const ChatReader& re
   bool known = false;
   for (auto p : kPrefixes) known = known || address.substr(0, p.size()) == p;
   if (!known) return std::nullopt;
-  const ResourceContext ctx{reader, "", "", {}, {}, {}};
+  const ResourceContext ctx{reader, "", "", {}, {}};
   auto full = resolve_address(ctx, address);
   if (!full) return std::nullopt;
   vesk_actions::Resource out(full->address(), full->label());

@@ -4,6 +4,7 @@
 // built once and then kept current from what changed; nothing here rereads
 // the whole chat for a single change.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,21 +14,15 @@
 #include <vector>
 
 #include "actions/resources.hpp"
+#include "doc/workspace_doc.hpp"
 #include "vesk_actions/search_catalog.hpp"
 
 namespace chat {
 
-// What changed since the last update, as the document's change events tell it.
-struct SearchChanges {
-  // Workspaces, channels, categories or people changed (their entries are few
-  // and are compared one by one).
-  bool structure = false;
-  // Channels whose message lists changed: the ids in them are compared with
-  // the catalog's, so removed messages leave and new ones come in.
-  std::set<std::string> channels;
-  // Single messages that changed or went away.
-  std::set<std::string> messages;
-};
+// What changed since the last update, as the document's change events tell
+// it: the ids in the channels named are compared with the catalog's, so
+// removed messages leave and new ones come in.
+using SearchChanges = doc::ChatChanges;
 
 // What a chat action applied locally can change in the catalog.
 SearchChanges search_changes_for(const ChatAction& action);
@@ -44,6 +39,11 @@ class ChatSearchIndex {
 
   void rebuild(const ChatReader& reader);
   void update(const ChatReader& reader, const SearchChanges& changes);
+  // Keeps the catalog current with the document, whoever changed it: local
+  // actions, merges, sync with peers. Cheap while the document's revision
+  // stands still; the first call reads everything. The document must have no
+  // other follower of its take_changes().
+  void follow(doc::WorkspaceDoc& doc);
 
   // The search provider the framework calls.
   base::Result<vesk_actions::SearchPage> query_page(std::string_view query, std::string_view cursor,
@@ -71,6 +71,7 @@ class ChatSearchIndex {
   void forget_message(const std::string& id);
 
   std::shared_ptr<vesk_actions::SearchCatalog> catalog_;
+  std::optional<std::uint64_t> followed_revision_;
   std::set<std::string> structure_addresses_;
   std::map<std::string, ChannelInfo> channels_;
   std::map<std::string, std::string> person_names_;

@@ -6,18 +6,11 @@
 
 #include "app/config.hpp"
 #include "base/random.hpp"
+#include "base/text.hpp"
 #include "vesk_ui/avatar.hpp"
 
 namespace chat {
 namespace {
-
-std::string trim(std::string_view s) {
-  const auto ws = " \t\r\n\v\f";
-  const auto b = s.find_first_not_of(ws);
-  if (b == std::string_view::npos) return {};
-  const auto e = s.find_last_not_of(ws);
-  return std::string(s.substr(b, e - b + 1));
-}
 
 std::string login_name(const Environment& env) {
   if (auto u = env.var("USER")) return *u;
@@ -31,7 +24,7 @@ std::string host_name(const Environment& env) {
   if (!in) return {};
   std::stringstream ss;
   ss << in.rdbuf();
-  return trim(ss.str());
+  return base::trim(ss.str());
 }
 
 std::optional<std::string> stored_peer_id(const Environment& env) {
@@ -43,7 +36,7 @@ std::optional<std::string> stored_peer_id(const Environment& env) {
     if (in) {
       std::stringstream ss;
       ss << in.rdbuf();
-      std::string id = trim(ss.str());
+      std::string id = base::trim(ss.str());
       if (!id.empty()) return id;
     }
   }
@@ -72,10 +65,10 @@ std::string machine_name_id(const Environment& env) {
 
 std::string environment_name(const Environment& env) {
   std::string raw;
-  if (auto u = env.var("USER"); u && !trim(*u).empty()) {
-    raw = trim(*u);
-  } else if (auto n = env.var("USERNAME"); n && !trim(*n).empty()) {
-    raw = trim(*n);
+  if (auto u = env.var("USER"); u && !base::trim(*u).empty()) {
+    raw = base::trim(*u);
+  } else if (auto n = env.var("USERNAME"); n && !base::trim(*n).empty()) {
+    raw = base::trim(*n);
   }
   std::string out;
   std::string part;
@@ -110,7 +103,7 @@ LocalIdentity load_local_identity(const Environment& env,
   LocalIdentity id;
   if (machine) {
     id.user_id = "u_" + base::to_hex(machine->public_key.data(), 8);
-    id.display_name = trim(machine->name);
+    id.display_name = base::trim(machine->name);
     if (id.display_name.empty()) id.display_name = environment_name(env);
   } else if (auto stored = stored_peer_id(env)) {
     id.user_id = *stored;

@@ -25,6 +25,7 @@ void MessageIndex::clear() {
   channels_.clear();
   list_channel_.clear();
   messages_.clear();
+  text_owner_.clear();
   id_count_.clear();
 }
 
@@ -50,7 +51,7 @@ void MessageIndex::index_channel(const crdt::Document& doc, const std::string& c
 
 void MessageIndex::read_message(const crdt::Document& doc, ChannelList& ch,
                                 const std::string& channel, crdt::ObjId message) {
-  add_message(ch, channel, message, get_str(doc, message, key::kId),
+  add_message(doc, ch, channel, message, get_str(doc, message, key::kId),
               str_or_empty(doc, message, key::kParent).empty());
 }
 
@@ -65,11 +66,25 @@ void MessageIndex::drop_channel(const std::string& channel) {
   channels_.erase(it);
 }
 
-void MessageIndex::add_message(ChannelList& ch, const std::string& channel, crdt::ObjId message,
+void MessageIndex::add_message(const crdt::Document& doc, ChannelList& ch,
+                               const std::string& channel, crdt::ObjId message,
                                std::optional<std::string> id, bool top_level) {
   if (id) add_id(ch, message, *id);
   if (top_level) ++ch.top_level;
-  messages_[message] = MessageEntry{channel, std::move(id), top_level};
+  MessageEntry& entry = messages_[message];
+  if (entry.text) text_owner_.erase(*entry.text);
+  entry = MessageEntry{channel, std::move(id), top_level, std::nullopt};
+  set_text(entry, message, get_text_obj(doc, message, key::kText));
+}
+
+// The text is an object of its own: edits to it are reported on it, not on
+// the message map.
+void MessageIndex::set_text(MessageEntry& entry, crdt::ObjId message,
+                            std::optional<crdt::ObjId> text) {
+  if (entry.text == text) return;
+  if (entry.text) text_owner_.erase(*entry.text);
+  entry.text = text;
+  if (text) text_owner_[*text] = message;
 }
 
 void MessageIndex::remove_message(ChannelList& ch, crdt::ObjId message) {
@@ -77,6 +92,7 @@ void MessageIndex::remove_message(ChannelList& ch, crdt::ObjId message) {
   if (it == messages_.end()) return;
   if (it->second.id) remove_id(ch, message, *it->second.id);
   if (it->second.top_level) --ch.top_level;
+  if (it->second.text) text_owner_.erase(*it->second.text);
   messages_.erase(it);
 }
 
@@ -173,6 +189,7 @@ void MessageIndex::reread(const crdt::Document& doc, crdt::ObjId message) {
     top_level ? ++ch.top_level : --ch.top_level;
     entry.top_level = top_level;
   }
+  set_text(entry, message, get_text_obj(doc, message, key::kText));
   std::optional<std::string> id = get_str(doc, message, key::kId);
   if (id == entry.id) return;
   if (entry.id) remove_id(ch, message, *entry.id);
@@ -180,6 +197,25 @@ void MessageIndex::reread(const crdt::Document& doc, crdt::ObjId message) {
   // by position wins, which find() works out from the element order.
   if (id) add_id(ch, message, *id);
   entry.id = std::move(id);
+}
+
+std::optional<std::string> MessageIndex::channel_of_list(crdt::ObjId obj) const {
+  auto it = list_channel_.find(obj);
+  if (it == list_channel_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::string> MessageIndex::message_of(crdt::ObjId obj) const {
+  if (auto owner = text_owner_.find(obj); owner != text_owner_.end()) obj = owner->second;
+  auto it = messages_.find(obj);
+  if (it == messages_.end()) return std::nullopt;
+  return it->second.id;
+}
+
+std::map<std::string, crdt::ObjId> MessageIndex::lists() const {
+  std::map<std::string, crdt::ObjId> out;
+  for (const auto& [channel, ch] : channels_) out.emplace(channel, ch.list);
+  return out;
 }
 
 std::size_t MessageIndex::top_level_count(std::string_view channel) const {
@@ -230,7 +266,7 @@ void MessageIndex::note_appended(const crdt::Document& doc, std::string_view cha
   }
   ChannelList& ch = it->second;
   ch.elements.push_back(message);
-  add_message(ch, it->first, message, std::string(id), top_level);
+  add_message(doc, ch, it->first, message, std::string(id), top_level);
   // Everything else reported is the caller's own writes inside the message.
   process(doc, changed, list);
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,15 @@ class MessageIndex {
 
   std::size_t size() const { return messages_.size(); }
 
+  // What an object the engine reported as changed is to the chat: the
+  // channel whose message list it is, or the id of the message whose map or
+  // text it is. Nothing for other objects.
+  std::optional<std::string> channel_of_list(crdt::ObjId obj) const;
+  std::optional<std::string> message_of(crdt::ObjId obj) const;
+  // The "messages" map, and each channel's list in it.
+  std::optional<crdt::ObjId> messages_map() const { return messages_map_; }
+  std::map<std::string, crdt::ObjId> lists() const;
+
  private:
   struct ChannelList {
     crdt::ObjId list;
@@ -70,6 +80,7 @@ class MessageIndex {
     std::string channel;
     std::optional<std::string> id;
     bool top_level = true;
+    std::optional<crdt::ObjId> text;
   };
 
   void clear();
@@ -80,8 +91,9 @@ class MessageIndex {
   void reread(const crdt::Document& doc, crdt::ObjId message);
   void read_message(const crdt::Document& doc, ChannelList& ch, const std::string& channel,
                     crdt::ObjId message);
-  void add_message(ChannelList& ch, const std::string& channel, crdt::ObjId message,
-                   std::optional<std::string> id, bool top_level);
+  void add_message(const crdt::Document& doc, ChannelList& ch, const std::string& channel,
+                   crdt::ObjId message, std::optional<std::string> id, bool top_level);
+  void set_text(MessageEntry& entry, crdt::ObjId message, std::optional<crdt::ObjId> text);
   void remove_message(ChannelList& ch, crdt::ObjId message);
   void add_id(ChannelList& ch, crdt::ObjId message, const std::string& id);
   void remove_id(ChannelList& ch, crdt::ObjId message, const std::string& id);
@@ -92,6 +104,7 @@ class MessageIndex {
   StringMap<ChannelList> channels_;
   std::unordered_map<crdt::ObjId, std::string> list_channel_;
   std::unordered_map<crdt::ObjId, MessageEntry> messages_;
+  std::unordered_map<crdt::ObjId, crdt::ObjId> text_owner_;  // text -> message map
   StringMap<std::uint32_t> id_count_;
 };
 

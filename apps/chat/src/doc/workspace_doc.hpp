@@ -4,9 +4,15 @@
 // events — the message index and the cache of message records. One
 // WorkspaceDoc per document, living as long as the document; it takes the
 // document's change events, so nothing else should drain them (poll
-// Document::revision() to learn that something changed).
+// Document::revision() to learn that something changed, and take_changes()
+// to learn what).
 
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "crdt/document.hpp"
@@ -15,6 +21,22 @@
 #include "model/records.hpp"
 
 namespace chat::doc {
+
+// What changed in the document, in the chat's terms.
+struct ChatChanges {
+  // Workspaces, categories, channels or people changed (their records are
+  // few; compare them one by one).
+  bool structure = false;
+  // Channels whose message lists changed: messages came or went.
+  std::set<std::string> channels;
+  // Messages, by id, whose own fields or text changed, or that went away.
+  std::set<std::string> messages;
+  // Nothing is known of what changed before: read everything again.
+  bool everything = false;
+
+  bool empty() const { return !everything && !structure && channels.empty() && messages.empty(); }
+  friend bool operator==(const ChatChanges&, const ChatChanges&) = default;
+};
 
 class WorkspaceDoc {
  public:
@@ -38,13 +60,32 @@ class WorkspaceDoc {
   // Equal to read_unread_count(doc(), channel, person) without walking the list.
   std::uint32_t unread_count(std::string_view channel, std::string_view person);
 
+  // What changed since the previous call: local writes, merges and sync
+  // alike. For one follower beside this object's own index and cache (the
+  // search catalog). Gathering starts with the first call, which answers
+  // `everything`.
+  ChatChanges take_changes();
+
  private:
   std::vector<crdt::ObjId> take_events();
+  // Folds events the index has just taken in into `changes_`; `lists_before`
+  // holds the channels' lists from before, when the "messages" map changed.
+  void gather(const std::vector<crdt::ObjId>& changed,
+              const std::optional<std::map<std::string, crdt::ObjId>>& lists_before);
+  std::optional<std::map<std::string, crdt::ObjId>> lists_if_replaced(
+      const std::vector<crdt::ObjId>& changed) const;
+  bool touches_structure(const std::vector<crdt::ObjId>& changed);
 
   crdt::Document* doc_;
   MessageIndex index_;
   MessageCache cache_;
   bool built_ = false;
+
+  bool following_ = false;
+  ChatChanges changes_;
+  // The root and what the workspaces, categories, channels and people are
+  // read from, as of the last change to any of them.
+  std::unordered_set<crdt::ObjId> structure_objects_;
 };
 
 }  // namespace chat::doc

@@ -68,6 +68,7 @@ class SendStream {
       if (asio::const_buffer(*it).size() != 0) return *it;
     return {};
   }
+  explicit SendStream(std::shared_ptr<detail::StreamUse> use);
   std::shared_ptr<detail::StreamUse> use_;
   asio::any_io_executor ex_;
 };
@@ -90,6 +91,7 @@ class RecvStream {
 
  private:
   friend class Connection;
+  explicit RecvStream(std::shared_ptr<detail::StreamUse> use);
   std::shared_ptr<detail::StreamUse> use_;
   asio::any_io_executor ex_;
 };
