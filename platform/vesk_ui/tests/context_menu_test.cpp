@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "font_leak_suppressions.hpp"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 
-#include "font_leak_suppressions.hpp"
 #include "vesk_ui/avatar.hpp"
 #include "vesk_ui/button.hpp"
 #include "vesk_ui/context_menu.hpp"

@@ -5,7 +5,6 @@
 
 #include <random>
 
-#include "font_leak_suppressions.hpp"
 
 namespace {
 

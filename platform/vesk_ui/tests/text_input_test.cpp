@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "font_leak_suppressions.hpp"
 #include "vesk_ui/clipboard.hpp"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <nlohmann/json.hpp>
 
-#include "font_leak_suppressions.hpp"
 #include "vesk_ui/accessibility.hpp"
 #include "vesk_ui/capture.hpp"
 #include "vesk_ui/icons.hpp"
