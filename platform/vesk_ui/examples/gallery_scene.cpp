@@ -298,20 +298,21 @@ void GalleryWidget::draw_floating_surfaces(DrawContext& ctx) {
 
 bool GalleryWidget::handle_event(const Event& event, double scale_factor) {
   auto logical = [&](Point pt) { return Point{pt.x / scale_factor, pt.y / scale_factor}; };
+  // The header's buttons, on either page (an open menu takes presses first).
   if (const auto* press = std::get_if<PointerPressEvent>(&event);
-      press && press->button == PointerButton::Primary &&
-      page_tab_.contains(logical(press->position)) && !widgets_.menu().is_open()) {
-    widgets_shown_ = !widgets_shown_;
-    return true;
-  }
-  // The widgets page keeps its card's desktop messages even while hidden.
-  if (widgets_shown_ || std::holds_alternative<FloatingSurfaceEvent>(event)) {
-    if (const auto* press = std::get_if<PointerPressEvent>(&event);
-        press && press->button == PointerButton::Primary &&
-        toggle_.contains(logical(press->position)) && !widgets_.menu().is_open()) {
+      press && press->button == PointerButton::Primary && !widgets_.menu().is_open()) {
+    const Point at = logical(press->position);
+    if (page_tab_.contains(at)) {
+      widgets_shown_ = !widgets_shown_;
+      return true;
+    }
+    if (toggle_.contains(at)) {
       pending_toggle_ = true;
       return true;
     }
+  }
+  // The widgets page keeps its card's desktop messages even while hidden.
+  if (widgets_shown_ || std::holds_alternative<FloatingSurfaceEvent>(event)) {
     return widgets_.handle_event(event, scale_factor);
   }
   if (const auto* m = std::get_if<PointerMoveEvent>(&event)) {
@@ -324,13 +325,7 @@ bool GalleryWidget::handle_event(const Event& event, double scale_factor) {
     hovered_ = h;
     return changed;
   }
-  if (const auto* press = std::get_if<PointerPressEvent>(&event)) {
-    if (press->button == PointerButton::Primary && toggle_.contains(logical(press->position))) {
-      pending_toggle_ = true;
-      return true;
-    }
-    return false;
-  }
+  if (std::holds_alternative<PointerPressEvent>(event)) return false;
   if (const auto* key = std::get_if<KeyPressEvent>(&event)) {
     static const char* names[] = {"unknown", "char",   "enter",  "escape",   "tab",  "backspace",
                                   "delete",  "insert", "left",   "right",    "up",   "down",

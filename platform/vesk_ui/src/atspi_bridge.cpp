@@ -244,25 +244,6 @@ void collect_names(const accessibility::Node& n, std::set<std::string>& out) {
   for (const auto& c : n.children) collect_names(c, out);
 }
 
-bool same_node(const accessibility::Node& a, const accessibility::Node& b) {
-  if (a.role != b.role || a.label != b.label || a.name != b.name || !(a.rect == b.rect) ||
-      a.children.size() != b.children.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.children.size(); ++i) {
-    if (!same_node(a.children[i], b.children[i])) return false;
-  }
-  return true;
-}
-
-bool same_tree(const accessibility::Tree& a, const accessibility::Tree& b) {
-  if (!same_node(a.root, b.root) || a.synthetic.size() != b.synthetic.size()) return false;
-  for (std::size_t i = 0; i < a.synthetic.size(); ++i) {
-    if (!same_node(a.synthetic[i], b.synthetic[i])) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 void AtspiBridge::Impl::apply() {
@@ -361,7 +342,7 @@ void AtspiBridge::publish(const accessibility::Tree& tree, Point window_origin) 
     std::lock_guard lock(impl_->mu);
     impl_->origin = window_origin;
   }
-  if (impl_->last_published && same_tree(*impl_->last_published, tree)) return;
+  if (impl_->last_published == tree) return;
   impl_->last_published = tree;
   {
     std::lock_guard lock(impl_->mu);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <numbers>
 
+#include "vesk_ui/ink.hpp"
+
 namespace chat {
 namespace {
 
@@ -21,18 +23,8 @@ void set(cairo_t* cr, Rgb c) {
   cairo_set_source_rgb(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0);
 }
 
-void rounded_rect(cairo_t* cr, double x, double y, double w, double h, double r) {
-  constexpr double kPi = std::numbers::pi;
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-  cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-  cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
-}
-
 void fill_rounded(cairo_t* cr, double x, double y, double w, double h, double r, Rgb c) {
-  rounded_rect(cr, x, y, w, h, r);
+  vesk_ui::ink::rounded_rect_path(cr, x, y, w, h, r);
   set(cr, c);
   cairo_fill(cr);
 }
@@ -73,7 +65,7 @@ void draw_call_grid(cairo_t* cr) {
     fill_rounded(cr, x, y, kW, kH, 12, t.body);
     // The upper half keeps the tile's rounded top corners.
     cairo_save(cr);
-    rounded_rect(cr, x, y, kW, kH, 12);
+    vesk_ui::ink::rounded_rect_path(cr, x, y, kW, kH, 12);
     cairo_clip(cr);
     cairo_rectangle(cr, x, y, kW, kH / 2);
     set(cr, t.upper);
@@ -84,8 +76,8 @@ void draw_call_grid(cairo_t* cr) {
     fill_rounded(cr, x + 12, y + 116, 125.84, 18, 6, {12, 13, 18});
     if (i == 0) {
       // The speaking outline: the tile's shape less its 3-pixel inset.
-      rounded_rect(cr, x, y, kW, kH, 12);
-      rounded_rect(cr, x + 3, y + 3, kW - 6, kH - 6, 9);
+      vesk_ui::ink::rounded_rect_path(cr, x, y, kW, kH, 12);
+      vesk_ui::ink::rounded_rect_path(cr, x + 3, y + 3, kW - 6, kH - 6, 9);
       cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
       set(cr, {88, 214, 140});
       cairo_fill(cr);
@@ -99,7 +91,7 @@ void draw_shared_shot(cairo_t* cr) {
   vertical_gradient(cr, 620, 400, {32, 34, 44}, {22, 23, 31});
   fill_rounded(cr, kX, kY, kW, kH, 16, {244, 245, 248});
   cairo_save(cr);
-  rounded_rect(cr, kX, kY, kW, kH, 16);
+  vesk_ui::ink::rounded_rect_path(cr, kX, kY, kW, kH, 16);
   cairo_clip(cr);
   cairo_rectangle(cr, kX, kY, kW, 46);
   set(cr, {94, 122, 232});

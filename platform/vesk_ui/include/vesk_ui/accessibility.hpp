@@ -19,6 +19,7 @@ struct Node {
   Rect rect;
   std::string name;  // the semantic name automation uses, when it has one
   std::vector<Node> children;
+  friend bool operator==(const Node&, const Node&) = default;
 };
 
 // One clickable region of a frame.
@@ -46,6 +47,7 @@ struct SemanticAction {
 struct Tree {
   Node root;
   std::vector<Node> synthetic;
+  friend bool operator==(const Tree&, const Tree&) = default;
 };
 
 std::vector<Node> synthetic_nodes(const std::vector<HitRegion>& regions);
